@@ -1,0 +1,43 @@
+# Build settings shared by every target of the launcher.
+
+# Warnings are errors everywhere; applied per target so third-party code
+# (GoogleTest built from source for Windows) keeps its own settings.
+function(tarn_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+# The stub carries no C++ runtime: no exceptions, no RTTI, no thread-safe
+# statics (their guards live in libstdc++), sections that can be collected.
+function(tarn_stub_flags target)
+  tarn_warnings(${target})
+  target_compile_options(${target} PRIVATE -Os -fno-exceptions -fno-rtti
+    -fno-threadsafe-statics -fno-asynchronous-unwind-tables -ffunction-sections -fdata-sections)
+endfunction()
+
+# Links with the C driver so that libstdc++ cannot creep in unnoticed.
+function(tarn_stub_link target)
+  set_target_properties(${target} PROPERTIES LINKER_LANGUAGE C)
+  target_link_options(${target} PRIVATE -s -Wl,--gc-sections -static-libgcc)
+  if(WIN32)
+    target_link_options(${target} PRIVATE -mconsole)
+  endif()
+endfunction()
+
+# JNI headers come from the installed JDK; Windows adds its own jni_md.h.
+set(TARN_JDK_HOME "/usr/lib/jvm/java-17-openjdk-amd64" CACHE PATH "JDK that provides jni.h")
+if(NOT EXISTS ${TARN_JDK_HOME}/include/jni.h)
+  message(FATAL_ERROR "jni.h not found under ${TARN_JDK_HOME}/include: run scripts/install-deps")
+endif()
+if(WIN32)
+  set(TARN_JNI_INCLUDES ${CMAKE_SOURCE_DIR}/src/platform/jni ${TARN_JDK_HOME}/include)
+  set(TARN_RESOURCES ${CMAKE_SOURCE_DIR}/res/tarn.rc)
+else()
+  set(TARN_JNI_INCLUDES ${TARN_JDK_HOME}/include ${TARN_JDK_HOME}/include/linux)
+  # Linux has no resources: the same string table is compiled in.
+  set(TARN_STRING_TABLE ${CMAKE_BINARY_DIR}/generated/string_table.cpp)
+  add_custom_command(OUTPUT ${TARN_STRING_TABLE}
+    COMMAND ${CMAKE_COMMAND} -DINPUT=${CMAKE_SOURCE_DIR}/res/tarn.rc -DOUTPUT=${TARN_STRING_TABLE}
+            -P ${CMAKE_SOURCE_DIR}/cmake/string_table.cmake
+    DEPENDS ${CMAKE_SOURCE_DIR}/res/tarn.rc ${CMAKE_SOURCE_DIR}/cmake/string_table.cmake
+    COMMENT "Compiling the message string table")
+endif()

@@ -1,0 +1,130 @@
+// Everything the launcher asks of the operating system. win32.cpp and posix.cpp
+// implement it; nothing outside this folder knows which one it runs on.
+#pragma once
+
+#include "base/string.h"
+
+#include <stdint.h>
+#include <stdio.h>
+
+namespace tarn {
+namespace platform {
+
+// ---- Platform facts -------------------------------------------------------
+// Separator between class path entries (";" on Windows, ":" on Linux).
+extern const char classPathSeparator;
+// Characters at which a configured class path value is split.
+extern const char* const classPathSplitChars;
+// File name of a Java runtime's VM library ("jvm.dll", "libjvm.so").
+extern const char* const runtimeLibraryName;
+// Sub-paths below a candidate directory where the runtime library is looked for.
+extern const char* const runtimeSubPaths[];
+extern const int runtimeSubPathCount;
+// Longest path the platform's path APIs take (MAX_PATH on Windows).
+extern const int maxPath;
+
+// ---- Process and files ----------------------------------------------------
+void setUserLocale();
+// Full path of the running executable; false when the OS cannot tell.
+bool executablePath(ByteString& out);
+bool currentDirectory(ByteString& out);
+bool setCurrentDirectory(const char* path);
+// Absolute, normalised form of path (GetFullPathNameA); returns its length,
+// 0 on failure, or a value >= size when the buffer is too small.
+int32_t fullPathName(const char* path, char* buffer, int32_t size);
+// A file or directory of that name exists (no access right is tested).
+bool pathExists(const char* path);
+// The file exists and may be read.
+bool canRead(const char* path);
+// Reads the whole file in one read. False when it cannot be opened or read.
+bool readWholeFile(const char* path, ByteBuffer& out);
+
+// Read-only view of a whole file. size is 0 and data null for an empty file.
+struct MappedFile {
+    const unsigned char* data = nullptr;
+    int64_t size = 0;
+    void* file = nullptr;
+    void* mapping = nullptr;
+};
+bool mapFile(const char* path, MappedFile& out);
+void unmapFile(MappedFile& mapped);
+
+// ---- Environment ----------------------------------------------------------
+// getenv with the platform's name matching (case-insensitive on Windows).
+const char* getEnv(const char* name);
+// _putenv semantics: "NAME=value" sets, "NAME=" removes.
+void putEnv(const char* assignment);
+
+// ---- Text -----------------------------------------------------------------
+// ansiToWide / wideToAnsi (base/convert.h) are implemented here as well.
+
+// ---- Directory enumeration ------------------------------------------------
+struct DirectoryScan {
+    void* handle = nullptr;
+    ByteString name;
+    bool isDirectory = false;
+    ByteString pattern;
+    bool pendingFirst = false;
+};
+// directory ends with a separator. Entries come in the file system's order,
+// "." and ".." included; links to directories are not reported as directories
+// on Linux so that scans never loop.
+bool openDirectory(DirectoryScan& scan, const char* directory);
+bool nextEntry(DirectoryScan& scan);
+void closeDirectory(DirectoryScan& scan);
+
+// ---- Dynamic libraries ----------------------------------------------------
+void disableErrorDialogs();
+void* loadLibrary(const char* path);
+void* librarySymbol(void* library, const char* name);
+void freeLibrary(void* library);
+// The system's text for the last failed load, "%1" standing for the file where
+// the system says so. False when the system has no text.
+bool lastLoadErrorText(ByteString& out);
+
+// ---- Registry (read-only; yields nothing where there is none) -------------
+void* openMachineKey(const char* path);
+bool readKeyString(void* key, const char* value, char* buffer, int32_t size);
+void closeKey(void* key);
+
+// ---- Resources ------------------------------------------------------------
+// The RT_STRING block `block` of the executable: 16 entries of a 16-bit length
+// and that many UTF-16 units. False when the block does not exist.
+bool findStringBlock(int block, const unsigned char** data, int32_t* size);
+
+// ---- Single instance --------------------------------------------------------
+enum class InstanceLock { acquired, busy, failed };
+// Takes the named lock for the life of the process. On failure errorCode is set.
+InstanceLock acquireInstanceLock(const char* name, int* errorCode);
+
+// ---- Standard streams ---------------------------------------------------------
+struct StreamTarget {
+    intptr_t handle = -1; // OS handle or descriptor, -1 when opening failed
+    FILE* stream = nullptr;
+    bool isPipe = false;
+};
+enum class StdStream { output, error };
+// Opens a file for appending (created when missing), unbuffered.
+bool openAppendTarget(const char* path, StreamTarget& out);
+// Starts `command` through the shell with its standard input on a new pipe.
+bool openPipeTarget(const char* command, StreamTarget& out);
+// Points the OS's standard handle and the C library's stream at the target;
+// returns the handle that was in force, for restoreStdStream.
+intptr_t redirectStdStream(StdStream which, const StreamTarget& target);
+void restoreStdStream(StdStream which, intptr_t saved);
+void closeTarget(StreamTarget& target);
+
+// ---- Interrupts -------------------------------------------------------------
+using InterruptHandler = void (*)(int);
+extern const int interruptSignal;  // SIGINT
+extern const int terminateSignal;  // SIGTERM
+// Installs handler for sig and returns the previous handler (or null when the
+// previous one cannot be called as a plain handler). On Windows the C runtime
+// runs it on a thread of its own; on Linux the signal only wakes a watcher
+// thread, which runs it, because JNI calls are unsafe inside a signal handler.
+InterruptHandler installInterruptHandler(int sig, InterruptHandler handler);
+// True for the C library's special handler values (SIG_DFL, SIG_IGN, ...).
+bool isSpecialHandler(InterruptHandler handler);
+
+} // namespace platform
+} // namespace tarn

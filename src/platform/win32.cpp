@@ -1,0 +1,331 @@
+// Windows implementation of the platform services.
+#include "platform/platform.h"
+
+#include "base/convert.h"
+
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <locale.h>
+#include <signal.h>
+#include <stdlib.h>
+
+namespace tarn {
+namespace platform {
+
+const char classPathSeparator = ';';
+const char* const classPathSplitChars = ";";
+const char* const runtimeLibraryName = "jvm.dll";
+const char* const runtimeSubPaths[] = {"", "bin\\", "jre\\bin\\", "..\\jre\\bin\\"};
+const int runtimeSubPathCount = 4;
+const int maxPath = MAX_PATH;
+const int interruptSignal = SIGINT;
+const int terminateSignal = SIGTERM;
+
+void setUserLocale() { setlocale(LC_ALL, ""); }
+
+bool executablePath(ByteString& out) {
+    char buffer[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return false;
+    out = ByteString(buffer, int32_t(n));
+    return true;
+}
+
+bool currentDirectory(ByteString& out) {
+    char buffer[MAX_PATH];
+    DWORD n = GetCurrentDirectoryA(MAX_PATH, buffer);
+    if (n == 0 || n >= MAX_PATH)
+        return false;
+    out = ByteString(buffer, int32_t(n));
+    return true;
+}
+
+bool setCurrentDirectory(const char* path) { return SetCurrentDirectoryA(path) != 0; }
+
+int32_t fullPathName(const char* path, char* buffer, int32_t size) {
+    return int32_t(GetFullPathNameA(path, DWORD(size), buffer, nullptr));
+}
+
+bool pathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+bool canRead(const char* path) { return _access(path, 4) == 0; }
+
+bool readWholeFile(const char* path, ByteBuffer& out) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD high = 0;
+    DWORD size = GetFileSize(file, &high);
+    bool ok = size != INVALID_FILE_SIZE && high == 0 && size < 0x7FFFFFFF;
+    if (ok) {
+        out.resize(int32_t(size));
+        DWORD read = 0;
+        ok = size == 0 || (ReadFile(file, out.data(), size, &read, nullptr) && read == size);
+    }
+    CloseHandle(file);
+    if (!ok)
+        out.resize(0);
+    return ok;
+}
+
+bool mapFile(const char* path, MappedFile& out) {
+    out = MappedFile();
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file, &size)) {
+        CloseHandle(file);
+        return false;
+    }
+    out.file = file;
+    out.size = size.QuadPart;
+    if (out.size == 0)
+        return true;
+    HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    const void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
+    if (view == nullptr) {
+        if (mapping)
+            CloseHandle(mapping);
+        CloseHandle(file);
+        out = MappedFile();
+        return false;
+    }
+    out.mapping = mapping;
+    out.data = static_cast<const unsigned char*>(view);
+    return true;
+}
+
+void unmapFile(MappedFile& mapped) {
+    if (mapped.data)
+        UnmapViewOfFile(mapped.data);
+    if (mapped.mapping)
+        CloseHandle(mapped.mapping);
+    if (mapped.file)
+        CloseHandle(mapped.file);
+    mapped = MappedFile();
+}
+
+const char* getEnv(const char* name) { return getenv(name); }
+
+void putEnv(const char* assignment) { _putenv(assignment); }
+
+bool openDirectory(DirectoryScan& scan, const char* directory) {
+    scan.pattern = ByteString(directory);
+    scan.pattern.append("*.*");
+    WIN32_FIND_DATAA found;
+    HANDLE handle = FindFirstFileA(scan.pattern.cStr(), &found);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    scan.handle = handle;
+    scan.name = ByteString(found.cFileName);
+    scan.isDirectory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    scan.pendingFirst = true;
+    return true;
+}
+
+bool nextEntry(DirectoryScan& scan) {
+    if (scan.handle == nullptr)
+        return false;
+    if (scan.pendingFirst) {
+        scan.pendingFirst = false;
+        return true;
+    }
+    WIN32_FIND_DATAA found;
+    if (!FindNextFileA(scan.handle, &found))
+        return false;
+    scan.name = ByteString(found.cFileName);
+    scan.isDirectory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return true;
+}
+
+void closeDirectory(DirectoryScan& scan) {
+    if (scan.handle)
+        FindClose(scan.handle);
+    scan.handle = nullptr;
+}
+
+void disableErrorDialogs() {
+    UINT mode = SetErrorMode(0);
+    SetErrorMode(mode | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+}
+
+void* loadLibrary(const char* path) { return reinterpret_cast<void*>(LoadLibraryA(path)); }
+
+void* librarySymbol(void* library, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+void freeLibrary(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
+
+bool lastLoadErrorText(ByteString& out) {
+    char* buffer = nullptr;
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                 FORMAT_MESSAGE_FROM_SYSTEM,
+                             nullptr, GetLastError(), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                             reinterpret_cast<char*>(&buffer), 0, nullptr);
+    if (n == 0 || buffer == nullptr)
+        return false;
+    out = ByteString(buffer, int32_t(n));
+    LocalFree(buffer);
+    return true;
+}
+
+void* openMachineKey(const char* path) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return nullptr;
+    return key;
+}
+
+bool readKeyString(void* key, const char* value, char* buffer, int32_t size) {
+    DWORD bytes = DWORD(size);
+    if (RegQueryValueExA(static_cast<HKEY>(key), value, nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(buffer), &bytes) != ERROR_SUCCESS)
+        return false;
+    // Registry strings need not carry their terminator.
+    buffer[bytes < DWORD(size) ? bytes : DWORD(size) - 1] = 0;
+    return true;
+}
+
+void closeKey(void* key) {
+    if (key)
+        RegCloseKey(static_cast<HKEY>(key));
+}
+
+bool findStringBlock(int block, const unsigned char** data, int32_t* size) {
+    HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(block), MAKEINTRESOURCEA(6));
+    if (resource == nullptr)
+        return false;
+    HGLOBAL loaded = LoadResource(nullptr, resource);
+    const void* locked = loaded ? LockResource(loaded) : nullptr;
+    if (locked == nullptr)
+        return false;
+    *data = static_cast<const unsigned char*>(locked);
+    *size = int32_t(SizeofResource(nullptr, resource));
+    return true;
+}
+
+InstanceLock acquireInstanceLock(const char* name, int* errorCode) {
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
+    if (mutex == nullptr) {
+        *errorCode = int(GetLastError());
+        return InstanceLock::failed;
+    }
+    // Owned (or abandoned by an ended instance) means we run; the handle stays open.
+    if (WaitForSingleObject(mutex, 100) == WAIT_TIMEOUT)
+        return InstanceLock::busy;
+    return InstanceLock::acquired;
+}
+
+bool openAppendTarget(const char* path, StreamTarget& out) {
+    HANDLE file = CreateFileA(path, GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    SetFilePointer(file, 0, nullptr, FILE_END);
+    int fd = _open_osfhandle(intptr_t(file), _O_WRONLY | _O_APPEND | _O_TEXT);
+    FILE* stream = fd >= 0 ? _fdopen(fd, "a") : nullptr;
+    if (stream == nullptr) {
+        if (fd >= 0)
+            _close(fd);
+        else
+            CloseHandle(file);
+        return false;
+    }
+    setbuf(stream, nullptr);
+    out.handle = intptr_t(file);
+    out.stream = stream;
+    out.isPipe = false;
+    return true;
+}
+
+bool openPipeTarget(const char* command, StreamTarget& out) {
+    fflush(nullptr);
+    FILE* stream = _popen(command, "w");
+    if (stream == nullptr)
+        return false;
+    out.handle = _get_osfhandle(_fileno(stream));
+    out.stream = stream;
+    out.isPipe = true;
+    return true;
+}
+
+intptr_t redirectStdStream(StdStream which, const StreamTarget& target) {
+    DWORD id = which == StdStream::output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE;
+    FILE* c = which == StdStream::output ? stdout : stderr;
+    fflush(c);
+    HANDLE saved = GetStdHandle(id);
+    SetStdHandle(id, reinterpret_cast<HANDLE>(target.handle));
+    // The C runtime's own descriptor follows the handle, so printf reaches the target too.
+    if (target.stream) {
+        _dup2(_fileno(target.stream), _fileno(c));
+        if (!target.isPipe)
+            setvbuf(c, nullptr, _IONBF, 0);
+    }
+    return intptr_t(saved);
+}
+
+void restoreStdStream(StdStream which, intptr_t saved) {
+    fflush(which == StdStream::output ? stdout : stderr);
+    SetStdHandle(which == StdStream::output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE,
+                 reinterpret_cast<HANDLE>(saved));
+}
+
+void closeTarget(StreamTarget& target) {
+    if (target.stream) {
+        if (target.isPipe)
+            _pclose(target.stream);
+        else
+            fclose(target.stream);
+    } else if (target.handle != -1) {
+        CloseHandle(reinterpret_cast<HANDLE>(target.handle));
+    }
+    target = StreamTarget();
+}
+
+InterruptHandler installInterruptHandler(int sig, InterruptHandler handler) {
+    InterruptHandler previous = signal(sig, handler);
+    return previous == SIG_ERR ? nullptr : previous;
+}
+
+bool isSpecialHandler(InterruptHandler handler) {
+    intptr_t value = reinterpret_cast<intptr_t>(handler);
+    return value >= -1 && value <= 4;
+}
+
+} // namespace platform
+
+WideString ansiToWide(const char* text, int32_t n) {
+    if (n < 0)
+        n = countToZero(text);
+    ByteString source(text, n);
+    WideString out;
+    out.resize(n);
+    memset(out.data(), 0, (size_t(n) + 1) * sizeof(char16_t));
+    size_t converted = mbstowcs(reinterpret_cast<wchar_t*>(out.data()), source.cStr(), size_t(n) + 1);
+    // On failure keep what converted before the first unconvertible character.
+    out.resize(converted == size_t(-1) ? countToZero(out.data()) : int32_t(converted));
+    out.resize(countToZero(out.data()));
+    return out;
+}
+
+ByteString wideToAnsi(const char16_t* units, int32_t n) {
+    if (n < 0)
+        n = countToZero(units);
+    WideString source(units, n);
+    ByteString out;
+    out.resize(4 * n);
+    memset(out.data(), 0, size_t(4 * n) + 1);
+    wcstombs(out.data(), reinterpret_cast<const wchar_t*>(source.cStr()), size_t(4 * n) + 1);
+    out.resize(int32_t(strlen(out.data())));
+    return out;
+}
+
+} // namespace tarn
