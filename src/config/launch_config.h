@@ -46,6 +46,8 @@ class LaunchConfig : public ByteString {
     // use it to read trailers of files other than the running one.
     void loadFrom(const ByteString& exePath, uint32_t archiveSize);
     void captureWorkDir();
+    // Records the executable's path and, from it, the application home.
+    void setExePath(const ByteString& path);
 
     // ---- Expansion (expand.cpp) ----
     // Zero-terminated text of a special variable, or null when name is none.

@@ -31,9 +31,7 @@ void LaunchConfig::loadFrom(const ByteString& path, uint32_t archiveSize) {
     bool mapped = !exe.isEmpty() && platform::mapFile(exe.cStr(), image);
     locateTrailer(image.data, image.size, archiveSize);
     captureWorkDir();
-    exePath_ = exe;
-    int32_t slash = exePath_.findLastOf("/\\");
-    appHome_ = exePath_.left(slash + 1);
+    setExePath(exe);
     readExternal();
     if (length_ > 0)
         append("\r\n", 2);
@@ -145,6 +143,11 @@ void appendDecodedText(ByteString& store, const char* bytes, int32_t n) {
     }
     WideString wide = ansiToWide(bytes, n);
     store.append(wideToUtf8(wide.cStr(), wide.length()));
+}
+
+void LaunchConfig::setExePath(const ByteString& path) {
+    exePath_ = path;
+    appHome_ = exePath_.left(exePath_.findLastOf("/\\") + 1);
 }
 
 void LaunchConfig::captureWorkDir() {

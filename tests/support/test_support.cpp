@@ -49,61 +49,10 @@ ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
     had_ = old != nullptr;
     if (had_)
         old_ = old;
-#ifdef _WIN32
-    _putenv((name_ + "=" + (value ? value : "")).c_str());
-#else
-    if (value)
-        setenv(name, value, 1);
-    else
-        unsetenv(name);
-#endif
+    setEnv(name, value);
 }
 
-ScopedEnv::~ScopedEnv() {
-#ifdef _WIN32
-    _putenv((name_ + "=" + (had_ ? old_ : "")).c_str());
-#else
-    if (had_)
-        setenv(name_.c_str(), old_.c_str(), 1);
-    else
-        unsetenv(name_.c_str());
-#endif
-}
-
-std::string quoteArgument(const std::string& argument) {
-#ifdef _WIN32
-    return "\"" + argument + "\"";
-#else
-    std::string quoted = "'";
-    for (char c : argument)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-#endif
-}
-
-ProcessResult runCommand(const std::string& commandLine) {
-    ProcessResult result;
-    fflush(nullptr);
-#ifdef _WIN32
-    // cmd.exe strips one pair of outer quotes from the whole line.
-    FILE* pipe = _popen(("\"" + commandLine + "\"").c_str(), "rb");
-#else
-    FILE* pipe = popen(commandLine.c_str(), "r");
-#endif
-    if (pipe == nullptr)
-        return result;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        result.out.append(buffer, n);
-#ifdef _WIN32
-    result.status = _pclose(pipe);
-#else
-    int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-#endif
-    return result;
-}
+ScopedEnv::~ScopedEnv() { setEnv(name_.c_str(), had_ ? old_.c_str() : nullptr); }
 
 std::string le32(uint32_t value) {
     std::string bytes(4, '\0');

@@ -38,6 +38,11 @@ class ScopedEnv {
     std::string old_;
 };
 
+// ---- Per platform (test_posix.cpp, test_win32.cpp) ----
+extern const bool onWindows;
+extern const char* const exeSuffix; // "" or ".exe"
+// Sets, or with null removes, an environment variable.
+void setEnv(const char* name, const char* value);
 // Runs a command line through the shell; returns its exit status and stdout.
 struct ProcessResult {
     int status = -1;
@@ -45,6 +50,13 @@ struct ProcessResult {
 };
 ProcessResult runCommand(const std::string& commandLine);
 std::string quoteArgument(const std::string& argument);
+// Writes a string value under HKEY_LOCAL_MACHINE (false where there is no registry).
+bool writeMachineString(const std::string& keyPath, const std::string& name,
+                        const std::string& value);
+void deleteMachineTree(const std::string& keyPath);
+// True when 32-bit Windows processes start slowly here (Wine through qemu):
+// tests that start child processes skip themselves there.
+bool childProcessesAreSlow();
 
 // Little-endian 32-bit value as 4 bytes.
 std::string le32(uint32_t value);
