@@ -75,7 +75,7 @@ TEST_F(Inspect, DecodesUtf16AndShowsEncoding) {
     }
 }
 
-TEST_F(Inspect, EmptyConfigurationAndControlBytes) {
+TEST_F(Inspect, ControlBytesAreMasked) {
     pack(bytesOf("mainclass a.B\x1b[2J\r\n\r\n"), makeJar(""));
     Result run = tarnpack({"--inspect", outPath});
     ASSERT_EQ(run.status, 0) << run.err;

@@ -52,9 +52,10 @@ TEST_F(Layout, StubBlockLengthReservedAndJarByteForByte) {
     EXPECT_EQ(Bytes(out.end() - static_cast<long>(jar.size()), out.end()), jar);
 }
 
-TEST_F(Layout, OutputIsExecutableWhateverTheUmask) {
-    writeFile(jarPath, makeJar("Main-Class: a.B\n"));
-    writeFile(outPath, bytesOf("old"));
+TEST_F(Layout, ReplacedOutputIsExecutableWhateverTheUmask) {
+    Bytes jar = makeJar("Main-Class: a.B\n");
+    writeFile(jarPath, jar);
+    writeFile(outPath, Bytes(100000, 'x'));
     ::chmod(outPath.c_str(), 0600);
     mode_t old = ::umask(077);
     Result run = pack();
@@ -63,6 +64,7 @@ TEST_F(Layout, OutputIsExecutableWhateverTheUmask) {
     struct stat st;
     ASSERT_EQ(::stat(outPath.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0755u);
+    EXPECT_EQ(readFile(outPath), expectedOutput(stub, bytesOf("mainclass a.B\r\n"), jar));
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"app", "app.jar", "tarn"}));
 }
 
@@ -85,14 +87,6 @@ TEST_F(Layout, ArchiveCommentCountsAsKNotA) {
     }
 }
 
-TEST_F(Layout, NoConfigMeansEmptyConfigurationPlusMainClass) {
-    Bytes jar = makeJar("Main-Class: a.B\r\n");
-    writeFile(jarPath, jar);
-    Result run = pack({"--main-class", "x.Y"});
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(readFile(outPath), expectedOutput(stub, bytesOf("mainclass x.Y\r\n"), jar));
-}
-
 TEST_F(Layout, ByteOrderMarkAndOddBytesKeptVerbatim) {
     Bytes jar = makeJar("Main-Class: a.B\r\n");
     Bytes config = concat({{0xEF, 0xBB, 0xBF}, bytesOf("MainClass a.B\n# caf\xC3\xA9\n\x01\xFF")});
@@ -101,15 +95,6 @@ TEST_F(Layout, ByteOrderMarkAndOddBytesKeptVerbatim) {
     Result run = pack({"--config", cfgPath});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(readFile(outPath), expectedOutput(stub, config, jar));
-}
-
-TEST_F(Layout, ReplacesAnExistingOutput) {
-    Bytes jar = makeJar("Main-Class: a.B\r\n");
-    writeFile(jarPath, jar);
-    writeFile(outPath, Bytes(100000, 'x'));
-    Result run = pack();
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(readFile(outPath), expectedOutput(stub, bytesOf("mainclass a.B\r\n"), jar));
 }
 
 TEST_F(Layout, RealJarStillRunsWithJavaAfterWrapping) {
