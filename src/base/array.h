@@ -185,6 +185,11 @@ template <typename T> class TerminatedArray : public Array<T> {
         resize(this->length_);
         return this->data_;
     }
+    // Every resize keeps the terminator, so a const string can hand out its text.
+    const T* cStr() const {
+        static const T empty = T(0);
+        return this->data_ ? this->data_ : &empty;
+    }
 };
 
 using ByteBuffer = Array<char>;

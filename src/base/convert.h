@@ -7,7 +7,7 @@
 
 namespace tarn {
 
-WideString ansiToWide(const char* text, int32_t n = -1);   // platform layer
+WideString ansiToWide(const char* text, int32_t n = -1);      // platform layer
 ByteString wideToAnsi(const char16_t* units, int32_t n = -1); // platform layer
 ByteString wideToUtf8(const char16_t* units, int32_t n = -1);
 WideString utf8ToWide(const char* text, int32_t n = -1);

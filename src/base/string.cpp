@@ -30,7 +30,9 @@ static int compareViews(const StringView& a, const StringView& b, bool ignoreCas
 int ByteString::compare(const char* other) const {
     return compareViews(*this, StringView(other), false);
 }
-int ByteString::compare(const StringView& other) const { return compareViews(*this, other, false); }
+int ByteString::compare(const StringView& other) const {
+    return compareViews(*this, other, false);
+}
 int ByteString::compareNoCase(const StringView& other) const {
     return compareViews(*this, other, true);
 }

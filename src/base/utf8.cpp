@@ -28,7 +28,9 @@ ByteString wideToUtf8(const char16_t* units, int32_t n) {
     return out;
 }
 
-static bool isContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
+static bool isContinuation(unsigned char b) {
+    return (b & 0xC0) == 0x80;
+}
 
 WideString utf8ToWide(const char* text, int32_t n) {
     if (n < 0)

@@ -12,7 +12,9 @@ namespace tarn {
 // Filled once, when HOMEDRIVE and HOMEPATH are both first seen.
 static ByteString homeCache;
 
-static bool isNameChar(char ch) { return isalnum((unsigned char)ch) || ch == '_'; }
+static bool isNameChar(char ch) {
+    return isalnum((unsigned char)ch) || ch == '_';
+}
 
 static bool hasHighBytes(const char* text) {
     for (; *text; ++text)
@@ -24,11 +26,11 @@ static bool hasHighBytes(const char* text) {
 const char* LaunchConfig::specialVariable(const char* name) const {
     ByteString key(name);
     if (key.equalsNoCase("APPLICATION_HOME"))
-        return const_cast<ByteString&>(appHome_).cStr();
+        return appHome_.cStr();
     if (key.equalsNoCase("PWD"))
-        return const_cast<ByteString&>(workDir_).cStr();
+        return workDir_.cStr();
     if (key.equalsNoCase("TARN_APP_PATH"))
-        return const_cast<ByteString&>(exePath_).cStr();
+        return exePath_.cStr();
     if (key.equalsNoCase("HOME")) {
         const char* drive = platform::getEnv("HOMEDRIVE");
         const char* path = platform::getEnv("HOMEPATH");

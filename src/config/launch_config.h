@@ -18,8 +18,8 @@ class LaunchConfig : public ByteString {
     ~LaunchConfig() override {}
 
     // ---- Lookup (store.cpp) ----
-    ByteString findValue(const char* key, ValueCallback callback, void* context,
-                         bool embeddedOnly, bool toAnsi) const;
+    ByteString findValue(const char* key, ValueCallback callback, void* context, bool embeddedOnly,
+                         bool toAnsi) const;
     ByteString lookup(const char* key, bool embeddedOnly, bool toAnsi) const {
         return findValue(key, nullptr, nullptr, embeddedOnly, toAnsi);
     }

@@ -42,7 +42,9 @@ class LineReader {
     const char* cursor_;
 };
 
-bool isKeyEnd(char ch) { return isalnum((unsigned char)ch) || ch == '_'; }
+bool isKeyEnd(char ch) {
+    return isalnum((unsigned char)ch) || ch == '_';
+}
 
 int asciiCompareNoCase(const char* a, const char* b, int32_t n) {
     for (int32_t i = 0; i < n; ++i) {

@@ -116,8 +116,8 @@ void closeTarget(StreamTarget& target);
 
 // ---- Interrupts -------------------------------------------------------------
 using InterruptHandler = void (*)(int);
-extern const int interruptSignal;  // SIGINT
-extern const int terminateSignal;  // SIGTERM
+extern const int interruptSignal; // SIGINT
+extern const int terminateSignal; // SIGTERM
 // Installs handler for sig and returns the previous handler (or null when the
 // previous one cannot be called as a plain handler). On Windows the C runtime
 // runs it on a thread of its own; on Linux the signal only wakes a watcher

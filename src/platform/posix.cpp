@@ -31,7 +31,9 @@ const int maxPath = PATH_MAX;
 const int interruptSignal = SIGINT;
 const int terminateSignal = SIGTERM;
 
-void setUserLocale() { setlocale(LC_ALL, ""); }
+void setUserLocale() {
+    setlocale(LC_ALL, "");
+}
 
 bool executablePath(ByteString& out) {
     char buffer[PATH_MAX];
@@ -50,7 +52,9 @@ bool currentDirectory(ByteString& out) {
     return true;
 }
 
-bool setCurrentDirectory(const char* path) { return chdir(path) == 0; }
+bool setCurrentDirectory(const char* path) {
+    return chdir(path) == 0;
+}
 
 // Like GetFullPathNameA: purely lexical, the path need not exist.
 int32_t fullPathName(const char* path, char* buffer, int32_t size) {
@@ -92,7 +96,9 @@ bool pathExists(const char* path) {
     return stat(path, &st) == 0;
 }
 
-bool canRead(const char* path) { return access(path, R_OK) == 0; }
+bool canRead(const char* path) {
+    return access(path, R_OK) == 0;
+}
 
 bool readWholeFile(const char* path, ByteBuffer& out) {
     int fd = open(path, O_RDONLY | O_CLOEXEC);
@@ -141,7 +147,9 @@ void unmapFile(MappedFile& mapped) {
     mapped = MappedFile();
 }
 
-const char* getEnv(const char* name) { return getenv(name); }
+const char* getEnv(const char* name) {
+    return getenv(name);
+}
 
 void putEnv(const char* assignment) {
     const char* eq = strchr(assignment, '=');
@@ -194,11 +202,17 @@ void closeDirectory(DirectoryScan& scan) {
 
 void disableErrorDialogs() {}
 
-void* loadLibrary(const char* path) { return dlopen(path, RTLD_NOW | RTLD_GLOBAL); }
+void* loadLibrary(const char* path) {
+    return dlopen(path, RTLD_NOW | RTLD_GLOBAL);
+}
 
-void* librarySymbol(void* library, const char* name) { return dlsym(library, name); }
+void* librarySymbol(void* library, const char* name) {
+    return dlsym(library, name);
+}
 
-void freeLibrary(void* library) { dlclose(library); }
+void freeLibrary(void* library) {
+    dlclose(library);
+}
 
 bool lastLoadErrorText(ByteString& out) {
     const char* text = dlerror();
@@ -208,10 +222,13 @@ bool lastLoadErrorText(ByteString& out) {
     return true;
 }
 
-void* openMachineKey(const char*) { return nullptr; }
-bool readKeyString(void*, const char*, char*, int32_t) { return false; }
+void* openMachineKey(const char*) {
+    return nullptr;
+}
+bool readKeyString(void*, const char*, char*, int32_t) {
+    return false;
+}
 void closeKey(void*) {}
-
 
 // ---- Resources: the string table is compiled in from res/tarn.rc ----------
 
@@ -307,8 +324,12 @@ bool openPipeTarget(const char* command, StreamTarget& out) {
     return true;
 }
 
-static int streamFd(StdStream which) { return which == StdStream::output ? 1 : 2; }
-static FILE* cStream(StdStream which) { return which == StdStream::output ? stdout : stderr; }
+static int streamFd(StdStream which) {
+    return which == StdStream::output ? 1 : 2;
+}
+static FILE* cStream(StdStream which) {
+    return which == StdStream::output ? stdout : stderr;
+}
 
 intptr_t redirectStdStream(StdStream which, const StreamTarget& target) {
     fflush(cStream(which));

@@ -23,7 +23,9 @@ const int maxPath = MAX_PATH;
 const int interruptSignal = SIGINT;
 const int terminateSignal = SIGTERM;
 
-void setUserLocale() { setlocale(LC_ALL, ""); }
+void setUserLocale() {
+    setlocale(LC_ALL, "");
+}
 
 bool executablePath(ByteString& out) {
     char buffer[MAX_PATH];
@@ -43,15 +45,21 @@ bool currentDirectory(ByteString& out) {
     return true;
 }
 
-bool setCurrentDirectory(const char* path) { return SetCurrentDirectoryA(path) != 0; }
+bool setCurrentDirectory(const char* path) {
+    return SetCurrentDirectoryA(path) != 0;
+}
 
 int32_t fullPathName(const char* path, char* buffer, int32_t size) {
     return int32_t(GetFullPathNameA(path, DWORD(size), buffer, nullptr));
 }
 
-bool pathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+bool pathExists(const char* path) {
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
 
-bool canRead(const char* path) { return _access(path, 4) == 0; }
+bool canRead(const char* path) {
+    return _access(path, 4) == 0;
+}
 
 bool readWholeFile(const char* path, ByteBuffer& out) {
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -111,9 +119,13 @@ void unmapFile(MappedFile& mapped) {
     mapped = MappedFile();
 }
 
-const char* getEnv(const char* name) { return getenv(name); }
+const char* getEnv(const char* name) {
+    return getenv(name);
+}
 
-void putEnv(const char* assignment) { _putenv(assignment); }
+void putEnv(const char* assignment) {
+    _putenv(assignment);
+}
 
 bool openDirectory(DirectoryScan& scan, const char* directory) {
     scan.pattern = ByteString(directory);
@@ -155,13 +167,17 @@ void disableErrorDialogs() {
     SetErrorMode(mode | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 }
 
-void* loadLibrary(const char* path) { return reinterpret_cast<void*>(LoadLibraryA(path)); }
+void* loadLibrary(const char* path) {
+    return reinterpret_cast<void*>(LoadLibraryA(path));
+}
 
 void* librarySymbol(void* library, const char* name) {
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
 }
 
-void freeLibrary(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
+void freeLibrary(void* library) {
+    FreeLibrary(static_cast<HMODULE>(library));
+}
 
 bool lastLoadErrorText(ByteString& out) {
     char* buffer = nullptr;
@@ -224,9 +240,9 @@ InstanceLock acquireInstanceLock(const char* name, int* errorCode) {
 }
 
 bool openAppendTarget(const char* path, StreamTarget& out) {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr);
+    HANDLE file =
+        CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     SetFilePointer(file, 0, nullptr, FILE_END);
@@ -309,7 +325,8 @@ WideString ansiToWide(const char* text, int32_t n) {
     WideString out;
     out.resize(n);
     memset(out.data(), 0, (size_t(n) + 1) * sizeof(char16_t));
-    size_t converted = mbstowcs(reinterpret_cast<wchar_t*>(out.data()), source.cStr(), size_t(n) + 1);
+    size_t converted =
+        mbstowcs(reinterpret_cast<wchar_t*>(out.data()), source.cStr(), size_t(n) + 1);
     // On failure keep what converted before the first unconvertible character.
     out.resize(converted == size_t(-1) ? countToZero(out.data()) : int32_t(converted));
     out.resize(countToZero(out.data()));

@@ -8,8 +8,12 @@
 namespace tarn {
 namespace {
 
-std::string bytes(const ByteString& s) { return std::string(s.data(), size_t(s.length())); }
-std::u16string units(const WideString& w) { return std::u16string(w.data(), size_t(w.length())); }
+std::string bytes(const ByteString& s) {
+    return std::string(s.data(), size_t(s.length()));
+}
+std::u16string units(const WideString& w) {
+    return std::u16string(w.data(), size_t(w.length()));
+}
 
 TEST(Utf8, EncodesEachUnitAlone) {
     EXPECT_EQ(bytes(wideToUtf8(u"\u00E9")), "\xC3\xA9");

@@ -42,6 +42,8 @@ bool writeMachineString(const std::string&, const std::string&, const std::strin
     return false;
 }
 void deleteMachineTree(const std::string&) {}
-bool childProcessesAreSlow() { return false; }
+bool childProcessesAreSlow() {
+    return false;
+}
 
 } // namespace tarn::test

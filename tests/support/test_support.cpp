@@ -52,7 +52,9 @@ ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
     setEnv(name, value);
 }
 
-ScopedEnv::~ScopedEnv() { setEnv(name_.c_str(), had_ ? old_.c_str() : nullptr); }
+ScopedEnv::~ScopedEnv() {
+    setEnv(name_.c_str(), had_ ? old_.c_str() : nullptr);
+}
 
 std::string le32(uint32_t value) {
     std::string bytes(4, '\0');

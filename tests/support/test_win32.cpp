@@ -14,7 +14,9 @@ void setEnv(const char* name, const char* value) {
     _putenv((std::string(name) + "=" + (value ? value : "")).c_str());
 }
 
-std::string quoteArgument(const std::string& argument) { return "\"" + argument + "\""; }
+std::string quoteArgument(const std::string& argument) {
+    return "\"" + argument + "\"";
+}
 
 ProcessResult runCommand(const std::string& commandLine) {
     ProcessResult result;
@@ -28,6 +30,12 @@ ProcessResult runCommand(const std::string& commandLine) {
     while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
         result.out.append(buffer, n);
     result.status = _pclose(pipe);
+    // Children write text mode; compare lines as on every other platform.
+    std::string lines;
+    for (size_t i = 0; i < result.out.size(); ++i)
+        if (!(result.out[i] == '\r' && i + 1 < result.out.size() && result.out[i + 1] == '\n'))
+            lines += result.out[i];
+    result.out = lines;
     return result;
 }
 
@@ -37,9 +45,9 @@ bool writeMachineString(const std::string& keyPath, const std::string& name,
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
                         &key, nullptr) != ERROR_SUCCESS)
         return false;
-    LONG status = RegSetValueExA(key, name.c_str(), 0, REG_SZ,
-                                 reinterpret_cast<const BYTE*>(value.c_str()),
-                                 DWORD(value.size() + 1));
+    LONG status =
+        RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       DWORD(value.size() + 1));
     RegCloseKey(key);
     return status == ERROR_SUCCESS;
 }
@@ -48,6 +56,8 @@ void deleteMachineTree(const std::string& keyPath) {
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, keyPath.c_str());
 }
 
-bool childProcessesAreSlow() { return sizeof(void*) == 4; }
+bool childProcessesAreSlow() {
+    return sizeof(void*) == 4;
+}
 
 } // namespace tarn::test

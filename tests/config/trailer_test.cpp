@@ -1,0 +1,177 @@
+#include "config/launch_config.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+namespace tarn {
+namespace {
+
+using namespace std::string_literals;
+
+using test::emptyZip;
+using test::le32;
+using test::TempDir;
+using test::writeFile;
+
+// Writes an executable image with a trailer; returns the archive size the
+// generator would put in the slot.
+uint32_t writeImage(const test::fs::path& path, const std::string& config,
+                    const std::string& archive = emptyZip()) {
+    std::string block = config + std::string(1, '\0');
+    writeFile(path, "MZ-stub-image" + block + le32(uint32_t(block.size())) + std::string(16, '\0') +
+                        archive);
+    return uint32_t(archive.rfind(std::string("PK\x05\x06", 4)) + 22);
+}
+
+std::string text(const LaunchConfig& c) {
+    return c.cStr();
+}
+std::string value(const LaunchConfig& c, const char* key, bool embeddedOnly = false) {
+    ByteString v = c.lookup(key, embeddedOnly, false);
+    return std::string(v.cStr());
+}
+
+struct Loaded : LaunchConfig {
+    Loaded(const test::fs::path& exe, uint32_t archiveSize) : LaunchConfig(false) {
+        loadFrom(ByteString(exe.string().c_str()), archiveSize);
+    }
+};
+
+TEST(Trailer, EmbeddedBlockAloneAndWithAnArchiveComment) {
+    TempDir dir;
+    auto exe = dir / "tool.exe";
+    Loaded plain(exe, writeImage(exe, "mainclass a.Main\r\nminjre 1.8"));
+    EXPECT_EQ(text(plain), "mainclass a.Main\r\nminjre 1.8");
+    EXPECT_EQ(plain.externalLength(), 0);
+    EXPECT_EQ(plain.exePath().compare(exe.string().c_str()), 0);
+    EXPECT_EQ(plain.appHome().compare(dir.dir().c_str()), 0);
+    EXPECT_TRUE(plain.workDir().endsWithSeparator());
+
+    Loaded commented(exe, writeImage(exe, "mainclass b.Main", emptyZip("built by tarn")));
+    EXPECT_EQ(value(commented, "mainclass"), "b.Main");
+}
+
+TEST(Trailer, ExternalFileComesFirstAndOnlyTheFirstCandidateIsRead) {
+    TempDir dir;
+    auto exe = dir / "tool.exe";
+    uint32_t size = writeImage(exe, "mainclass embedded.Main\r\nminjre 1.6\r\nstdout e.log");
+    writeFile(dir / "tool.exe.cfg", "minjre\r\nmainclass external.Main\nstdout x.log");
+    writeFile(dir / "tool.cfg", "stdout never.log");
+    Loaded c(exe, size);
+    EXPECT_EQ(value(c, "minjre"), "");                    // the external empty line wins
+    EXPECT_EQ(c.mainClass().compare("embedded.Main"), 0); // mainclass is embedded only
+    EXPECT_EQ(value(c, "stdout"), "x.log");               // last line without an end still separate
+    EXPECT_EQ(value(c, "minjre", true), "1.6");
+    EXPECT_EQ(c.externalLength(),
+              int32_t(strlen("minjre\r\nmainclass external.Main\nstdout x.log\r\n")));
+
+    test::fs::remove(dir / "tool.exe.cfg");
+    writeFile(dir / "tool.config", "stdout later.log");
+    Loaded replaced(exe, size);
+    EXPECT_EQ(value(replaced, "stdout"), "never.log"); // tool.exe.config absent, tool.cfg next
+}
+
+TEST(Trailer, EmptyAndMarkOnlyExternalFiles) {
+    TempDir dir;
+    auto exe = dir / "app";
+    uint32_t size = writeImage(exe, "a 1");
+    writeFile(dir / "app.cfg", "");
+    Loaded empty(exe, size);
+    EXPECT_EQ(empty.externalLength(), 0);
+    EXPECT_EQ(text(empty), "a 1");
+
+    writeFile(dir / "app.cfg", "\xEF\xBB\xBF");
+    writeFile(dir / "app.config", "a 2");
+    Loaded markOnly(exe, size); // chosen although empty: app.config is not read
+    EXPECT_EQ(value(markOnly, "a"), "1");
+}
+
+TEST(Trailer, EveryEncodingOfTheExternalFileGivesTheSameStore) {
+    if (!setlocale(LC_ALL, test::onWindows ? ".1252" : "C.UTF-8"))
+        GTEST_SKIP() << "no locale with an e-acute";
+    TempDir dir;
+    auto exe = dir / "tool.exe";
+    uint32_t size = writeImage(exe, "b 2");
+    const std::string expected = "name caf\xC3\xA9\r\nb 2";
+    std::string utf16le = "\xFF\xFE", utf16be = "\xFE\xFF";
+    for (char16_t u : std::u16string(u"name caf\u00E9")) {
+        utf16le += char(u & 0xFF), utf16le += char(u >> 8);
+        utf16be += char(u >> 8), utf16be += char(u & 0xFF);
+    }
+    std::string ansi = test::onWindows ? "name caf\xE9" : "name caf\xC3\xA9";
+    for (const std::string& bytes : {utf16le, utf16be, "\xEF\xBB\xBFname caf\xC3\xA9"s, ansi}) {
+        writeFile(dir / "tool.exe.cfg", bytes);
+        Loaded c(exe, size);
+        EXPECT_EQ(text(c), expected) << bytes;
+    }
+    setlocale(LC_ALL, "C");
+}
+
+TEST(Trailer, Utf16EmbeddedBlockIsReadWhole) {
+    TempDir dir;
+    auto exe = dir / "tool.exe";
+    std::string block = "\xFF\xFE";
+    for (char c : std::string("mainclass a.B\r\nminjre 9"))
+        block += c, block += '\0';
+    Loaded c(exe, writeImage(exe, block));
+    EXPECT_EQ(text(c), "mainclass a.B\r\nminjre 9");
+}
+
+TEST(Trailer, DisableExternalOnlyFromTheEmbeddedBlock) {
+    TempDir dir;
+    auto exe = dir / "tool.exe";
+    writeFile(dir / "tool.cfg", "stdout out.log\r\ndisableexternal true");
+    Loaded ignoredInFile(exe, writeImage(exe, "a 1"));
+    EXPECT_EQ(value(ignoredInFile, "stdout"), "out.log");
+
+    Loaded disabled(exe, writeImage(exe, "disableexternal TRUE\r\na 1"));
+    EXPECT_EQ(value(disabled, "stdout"), "");
+    EXPECT_EQ(disabled.externalLength(), 0);
+    EXPECT_EQ(text(disabled), "disableexternal TRUE\r\na 1");
+
+    Loaded trailingBlank(exe, writeImage(exe, "disableexternal true \r\na 1"));
+    EXPECT_EQ(value(trailingBlank, "stdout"), "out.log");
+}
+
+TEST(Trailer, AbsentOrInconsistentTrailersGiveAnEmptyStore) {
+    TempDir dir;
+    auto exe = dir / "tool.exe";
+    writeFile(exe, "tiny");
+    EXPECT_EQ(text(Loaded(exe, 0)), "");           // shorter than any trailer
+    EXPECT_EQ(text(Loaded(exe, 0xFFFFFFFFu)), ""); // archive larger than the file
+    std::string zip = emptyZip();
+    writeFile(exe, std::string("x") + le32(1000) + std::string(16, '\0') + zip);
+    EXPECT_EQ(text(Loaded(exe, uint32_t(zip.size()))), ""); // block longer than the file
+    writeFile(exe, "");
+    EXPECT_EQ(text(Loaded(exe, 22)), "");
+    EXPECT_EQ(text(Loaded(dir / "missing.exe", 22)), "");
+    // A long comment-less scan over a file of "PK" bytes stays inside the file.
+    writeFile(exe, std::string(70000, 'P'));
+    EXPECT_EQ(text(Loaded(exe, 100)), "");
+}
+
+TEST(Trailer, TheRunningExecutableReadsItsOwnSlot) {
+    if (test::childProcessesAreSlow())
+        GTEST_SKIP() << "child processes start too slowly here";
+    TempDir dir;
+    auto probe = test::makeProbe(dir / (std::string("probe") + test::exeSuffix),
+                                 "mainclass own.Main\r\noption -Xss1m", emptyZip("comment"));
+    writeFile(dir / "probe.cfg", "option -Dfrom=file");
+    auto result = test::runCommand(test::quoteArgument(probe.string()) + " mainclass option");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.out.find("mainclass=own.Main"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("option=-Dfrom=file"), std::string::npos) << result.out;
+
+    // The bare launcher image has no trailer: it runs with an empty store.
+    auto bare = dir / (std::string("bare") + test::exeSuffix);
+    writeFile(bare, test::readFile(TARN_CONFIG_PROBE));
+    test::fs::permissions(bare, test::fs::perms::owner_all, test::fs::perm_options::add);
+    result = test::runCommand(test::quoteArgument(bare.string()));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.out.find("external=0 trailerEnd=0\n---\n"), std::string::npos) << result.out;
+}
+
+} // namespace
+} // namespace tarn
