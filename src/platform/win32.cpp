@@ -273,6 +273,9 @@ bool openPipeTarget(const char* command, StreamTarget& out) {
     return true;
 }
 
+// The C runtime's descriptors 1 and 2 as they were before redirection.
+static int savedDescriptors[2] = {-1, -1};
+
 intptr_t redirectStdStream(StdStream which, const StreamTarget& target) {
     DWORD id = which == StdStream::output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE;
     FILE* c = which == StdStream::output ? stdout : stderr;
@@ -281,6 +284,7 @@ intptr_t redirectStdStream(StdStream which, const StreamTarget& target) {
     SetStdHandle(id, reinterpret_cast<HANDLE>(target.handle));
     // The C runtime's own descriptor follows the handle, so printf reaches the target too.
     if (target.stream) {
+        savedDescriptors[int(which)] = _dup(_fileno(c));
         _dup2(_fileno(target.stream), _fileno(c));
         if (!target.isPipe)
             setvbuf(c, nullptr, _IONBF, 0);
@@ -289,9 +293,17 @@ intptr_t redirectStdStream(StdStream which, const StreamTarget& target) {
 }
 
 void restoreStdStream(StdStream which, intptr_t saved) {
-    fflush(which == StdStream::output ? stdout : stderr);
+    FILE* c = which == StdStream::output ? stdout : stderr;
+    fflush(c);
     SetStdHandle(which == StdStream::output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE,
                  reinterpret_cast<HANDLE>(saved));
+    // Dropping our copy of a pipe's handle lets the command see the end of its input.
+    int& descriptor = savedDescriptors[int(which)];
+    if (descriptor >= 0) {
+        _dup2(descriptor, _fileno(c));
+        _close(descriptor);
+        descriptor = -1;
+    }
 }
 
 void closeTarget(StreamTarget& target) {
