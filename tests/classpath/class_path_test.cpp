@@ -87,17 +87,19 @@ TEST_F(ClassPath, EntriesWrittenForWindowsWorkOnLinux) {
 
 TEST_F(ClassPath, ArchivesAreJarAndZipInAnyCase) {
     const std::string lib = app.home + "lib/";
-    for (const char* name : {"a.jar", "B.JAR", "c.Zip", "d.jar.bak", "jar", "e.txt", "f.zip"})
+    for (const char* name :
+         {"a.jar", "B.JAR", "c.Zip", "d.jar.bak", "jar", "e.txt", "f.zip", "g-1.2.jar"})
         place(lib + name);
-    EXPECT_EQ(sorted(entries(scan(lib))),
-              sorted({"", lib + "B.JAR", lib + "a.jar", lib + "c.Zip", lib + "f.zip"}));
+    EXPECT_EQ(sorted(entries(scan(lib))), sorted({"", lib + "B.JAR", lib + "a.jar", lib + "c.Zip",
+                                                  lib + "f.zip", lib + "g-1.2.jar"}));
     EXPECT_EQ(scan(lib).substr(0, 1), sep);
 }
 
 TEST_F(ClassPath, SubdirectoriesAreScannedDepthFirst) {
     const std::string lib = app.home + "lib";
-    for (const char* name : {"top.jar", "one/a.jar", "one/deeper/b.jar", "one/deeper/c.zip",
-                             "one/d.jar", "two/e.jar", "dir.jar/inner.zip", "two/empty/x.txt"})
+    for (const char* name :
+         {"top.jar", "one/a.jar", "one/deeper/b.jar", "one/deeper/c.zip", "one/d.jar", "two/e.jar",
+          "dir.jar/inner.zip", "two/empty/x.txt", "z.zip"})
         place(lib + "/" + name);
     std::vector<std::string> found = entries(scan(lib));
     ASSERT_FALSE(found.empty());
@@ -106,15 +108,18 @@ TEST_F(ClassPath, SubdirectoriesAreScannedDepthFirst) {
     EXPECT_EQ(sorted(found),
               sorted({lib + "/top.jar", lib + "/one/a.jar", lib + "/one/deeper/b.jar",
                       lib + "/one/deeper/c.zip", lib + "/one/d.jar", lib + "/two/e.jar",
-                      lib + "/dir.jar/inner.zip"}));
-    // Every subtree's archives stand together, where the subtree was met.
-    for (const char* subtree : {"/one/", "/one/deeper/", "/two/", "/dir.jar/"}) {
-        std::string prefix = lib + subtree;
-        auto inside = [&](const std::string& entry) { return entry.rfind(prefix, 0) == 0; };
-        auto first = std::find_if(found.begin(), found.end(), inside);
-        auto past = std::find_if_not(first, found.end(), inside);
-        EXPECT_EQ(std::count_if(past, found.end(), inside), 0) << subtree;
+                      lib + "/dir.jar/inner.zip", lib + "/z.zip"}));
+    // A pre-order walk in the file system's order: each subdirectory's archives
+    // stand where the subdirectory was met.
+    std::vector<std::string> walk;
+    for (const auto& entry : fs::recursive_directory_iterator(lib)) {
+        std::string name = entry.path().filename().string();
+        if (!entry.is_directory() && name != "x.txt")
+            walk.push_back(entry.path().generic_string());
     }
+    for (std::string& entry : found)
+        entry = fs::path(entry).generic_string();
+    EXPECT_EQ(found, walk);
 }
 
 TEST_F(ClassPath, LibsDirectoriesKeepTheirSeparatorsAndMayBeMissing) {
