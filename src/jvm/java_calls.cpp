@@ -9,11 +9,13 @@ namespace tarn {
 static_assert(sizeof(jchar) == sizeof(char16_t), "JNI strings are UTF-16 code units");
 
 bool checkAndClearException(JNIEnv* env, bool describe) {
-    if (env->ExceptionOccurred() == nullptr)
+    jthrowable pending = env->ExceptionOccurred();
+    if (pending == nullptr)
         return false;
     if (describe)
         env->ExceptionDescribe();
     env->ExceptionClear();
+    env->DeleteLocalRef(pending);
     return true;
 }
 

@@ -65,6 +65,10 @@ bool BackgroundProcess::interrupt() {
     return id_ >= 0 && kill(pid_t(id_), SIGINT) == 0;
 }
 
+bool BackgroundProcess::terminate() {
+    return id_ >= 0 && kill(pid_t(id_), SIGTERM) == 0;
+}
+
 int BackgroundProcess::wait() {
     if (id_ >= 0) {
         int status;

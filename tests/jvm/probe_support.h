@@ -45,6 +45,7 @@ class BackgroundProcess {
                const std::string& outputFile);
     bool running();
     bool interrupt(); // SIGINT
+    bool terminate(); // SIGTERM
     // Waits for the end; the exit status, or 128 + the signal that ended it.
     int wait();
 

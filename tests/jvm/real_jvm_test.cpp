@@ -209,24 +209,29 @@ TEST_F(RealJvm, UnloadWaitsForThreadsMainLeftRunning) {
     EXPECT_LT(done, unloaded) << run.out;
 }
 
-TEST_F(RealJvm, ConsoleInterruptExitsTheVmWithStatusZero) {
+TEST_F(RealJvm, InterruptOrTerminationExitsTheVmWithStatusZero) {
     if (!BackgroundProcess::supported())
         GTEST_SKIP() << "cannot interrupt a single process here";
-    TempDir temp;
-    fs::path output = temp / "output.txt";
-    BackgroundProcess probe;
-    ASSERT_TRUE(probe.start(nativePath(TARN_JVM_PROBE),
-                            {"--lib", oldestJdk().library, "--option", "-Djava.class.path=" + jar_,
-                             "--interrupt", "--main", "tarn.probe.Sleeper"},
-                            output.string()));
-    while (probe.running() && lineIndex(readFile(output), "sleeping") < 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    ASSERT_TRUE(probe.interrupt()) << readFile(output);
-    EXPECT_EQ(probe.wait(), 0) << readFile(output);
-    std::string out = readFile(output);
-    EXPECT_TRUE(contains(out, "hook ran")) << out;
-    EXPECT_FALSE(contains(out, "woke up")) << out;
-    EXPECT_FALSE(contains(out, "main=")) << out;
+    for (bool terminate : {false, true}) {
+        SCOPED_TRACE(terminate ? "SIGTERM" : "SIGINT");
+        TempDir temp;
+        fs::path output = temp / "output.txt";
+        BackgroundProcess probe;
+        ASSERT_TRUE(
+            probe.start(nativePath(TARN_JVM_PROBE),
+                        {"--lib", oldestJdk().library, "--option", "-Djava.class.path=" + jar_,
+                         "--interrupt", "--main", "tarn.probe.Sleeper"},
+                        output.string()));
+        while (probe.running() && lineIndex(readFile(output), "sleeping") < 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_TRUE(terminate ? probe.terminate() : probe.interrupt()) << readFile(output);
+        EXPECT_EQ(probe.wait(), 0) << readFile(output);
+        std::string out = readFile(output);
+        // The hook shows the VM ended through System.exit, not by the signal.
+        EXPECT_TRUE(contains(out, "hook ran")) << out;
+        EXPECT_FALSE(contains(out, "woke up")) << out;
+        EXPECT_FALSE(contains(out, "main=")) << out;
+    }
 }
 
 } // namespace
