@@ -50,7 +50,9 @@ void StreamRedirector::restore() {
     if (stderrRedirected_)
         platform::restoreStdStream(platform::StdStream::error, savedStderr_);
     stdoutRedirected_ = stderrRedirected_ = false;
-    for (int32_t i = 0; i < targets_.length(); ++i)
+    // Newest first: a command started later may hold an earlier command's pipe
+    // as its own standard stream, and only its end lets the earlier one finish.
+    for (int32_t i = targets_.length() - 1; i >= 0; --i)
         delete targets_[i];
     targets_.reset();
 }

@@ -1,0 +1,5 @@
+package app;
+
+public class NoMain {
+    public static void notMain(String[] args) {}
+}

@@ -1,0 +1,7 @@
+package app;
+
+public class Thrower {
+    public static void main(String[] args) {
+        throw new IllegalStateException("boom");
+    }
+}

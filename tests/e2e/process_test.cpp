@@ -1,0 +1,120 @@
+// Process-level settings: working directory, redirection, single instance
+// and interrupts.
+#include "e2e/e2e_support.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+namespace tarn::test {
+namespace {
+
+TEST(Process, ForcedWorkingDirectoryResolvesAgainstTheApplicationHome) {
+    TempDir dir;
+    fs::create_directories(dir / "apps/bin");
+    fs::create_directories(dir / "data");
+    fs::path exe = wrap(dir / "apps/bin", "app",
+                        "forcecwd ../../data\r\noption -Decho.props=user.dir\r\n"
+                        "property where=%PWD%\r\nproperty echo.props=user.dir,where\r\n");
+    Outcome r = run(exe, {}, {}, fs::temp_directory_path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string data = (dir / "data").string();
+    EXPECT_TRUE(contains(r.out, "prop user.dir=" + data + "\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "prop where=" + data + "/\n")) << r.out;
+
+    fs::path missing =
+        wrap(dir.path(), "missing", "forcecwd nowhere\r\nproperty echo.props=user.dir\r\n");
+    r = run(missing, {}, {}, dir / "data");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "prop user.dir=" + data + "\n")) << r.out;
+}
+
+TEST(Process, RedirectionAppendsToFilesSharedByBothStreams) {
+    TempDir dir;
+    fs::create_directories(dir / "work");
+    writeFile(dir / "work/all.log", "kept\n");
+    fs::path exe =
+        wrap(dir.path(), "app",
+             "forcecwd work\r\nstdout all.log\r\nstderr all.log\r\nmainclass app.Missing\r\n");
+    Outcome r = run(exe);
+    EXPECT_EQ(r.status, 7);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+    std::string log = readFile(dir / "work/all.log");
+    EXPECT_EQ(log.rfind("kept\n", 0), 0u) << log;
+    EXPECT_TRUE(contains(log, "app/Missing")) << log;
+    EXPECT_TRUE(contains(log, "The main startup class could not be found.\n")) << log;
+
+    fs::path split = wrap(dir.path(), "split", "stdout out.log\r\nstderr err.log\r\n");
+    r = run(split, {"one"}, {}, dir.path());
+    EXPECT_EQ(r.out + r.err, "");
+    r = run(split, {"two"}, {}, dir.path());
+    EXPECT_EQ(readFile(dir / "out.log"), "args=1\narg=one\nargs=1\narg=two\n");
+    EXPECT_EQ(readFile(dir / "err.log"), "echo done\necho done\n");
+
+    fs::path unwritable = wrap(dir.path(), "unwritable", "stdout missing-dir/out.log\r\n");
+    r = run(unwritable, {"shown"});
+    EXPECT_EQ(r.out, "args=1\narg=shown\n");
+}
+
+TEST(Process, RedirectionIntoACommandLosesNothing) {
+    TempDir dir;
+    fs::path exe = wrap(dir.path(), "app",
+                        "stdout |tr a-z A-Z > " + (dir / "upper.txt").string() +
+                            "\r\n"
+                            "stderr |sed s/^/err:/ >> " +
+                            (dir / "upper.txt").string() +
+                            "\r\n"
+                            "argv first second\r\n");
+    Outcome r = run(exe);
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string text = readFile(dir / "upper.txt");
+    EXPECT_TRUE(contains(text, "ARGS=2\nARG=FIRST\nARG=SECOND\n")) << text;
+    EXPECT_TRUE(contains(text, "err:echo done\n")) << text;
+}
+
+TEST(Process, SecondInstanceOfTheSamePathIsRefused) {
+    TempDir dir;
+    std::string config = "singleinstance TRUE\r\nmainclass app.Sleeper\r\nstderr errors.log\r\n";
+    fs::path exe = wrap(dir.path(), "app", config);
+    fs::path copy = wrap(dir.path(), "copy", config);
+    Background first = start(exe, dir.path());
+    ASSERT_TRUE(first.waitForOutput("ready"));
+
+    Outcome second = run(exe, {}, {}, dir.path());
+    EXPECT_EQ(second.status, 11);
+    EXPECT_EQ(second.err, "");
+    EXPECT_EQ(readFile(dir / "errors.log"),
+              "There is already an instance of this program running.\n");
+
+    Background other = start(copy, dir.path()); // another path is another program
+    EXPECT_TRUE(other.waitForOutput("ready"));
+    kill(other.pid, SIGKILL);
+    other.finish();
+
+    fs::path blank = wrap(dir.path(), "blank", "singleinstance true \r\nmainclass app.Thrower\r\n");
+    Background unguarded = start(blank, dir.path());
+    EXPECT_EQ(run(blank).status, 0); // "true " is not true: no guard
+    unguarded.finish();
+
+    kill(first.pid, SIGKILL);
+    first.finish();
+    Outcome after = run(exe, {}, {}, dir.path()); // the lock died with its process
+    EXPECT_NE(after.status, 11);
+}
+
+TEST(Process, InterruptEndsTheApplicationWithStatusZero) {
+    TempDir dir;
+    fs::path exe = wrap(dir.path(), "app", "mainclass app.Sleeper\r\n");
+    for (int sig : {SIGINT, SIGTERM}) {
+        Background app = start(exe, dir.path());
+        ASSERT_TRUE(app.waitForOutput("ready"));
+        kill(app.pid, sig);
+        Outcome r = app.finish();
+        EXPECT_EQ(r.status, 0) << sig << r.err;
+        EXPECT_FALSE(contains(r.out, "woke up"));
+    }
+}
+
+} // namespace
+} // namespace tarn::test
