@@ -157,7 +157,7 @@ Background start(const fs::path& exe, const fs::path& dir, const std::vector<std
     ++count;
     background.out = dir / ("bg" + std::to_string(count) + ".out");
     background.err = dir / ("bg" + std::to_string(count) + ".err");
-    background.pid = spawn(exe, args, env, fs::path(), background.out, background.err);
+    background.pid = spawn(exe, args, env, dir, background.out, background.err);
     return background;
 }
 

@@ -47,7 +47,7 @@ struct Outcome {
 Outcome run(const fs::path& exe, const std::vector<std::string>& args = {},
             const Environment& env = {}, const fs::path& cwd = fs::path());
 
-// A run in the background, its output going to files in `dir`.
+// A run in the background in `dir`, its output going to files there.
 struct Background {
     pid_t pid = -1;
     fs::path out, err;
