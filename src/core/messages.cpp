@@ -86,7 +86,8 @@ ByteString unescapeMessageText(const char* text) {
 ByteString loadMessage(int code) {
     if (!overridesBuilt)
         buildOverrides();
-    for (int32_t i = 0; i + 1 < overridePairs.length(); i += 2) {
+    // The walk ends at the closing (0, 0) pair, which names no override.
+    for (int32_t i = 0; i + 1 < overridePairs.length() && overridePairs[i] != 0; i += 2) {
         if (overridePairs[i] == code && overridePairs[i + 1] < overrideTexts.count())
             return ByteString(overrideTexts.item(overridePairs[i + 1]));
     }
