@@ -6,11 +6,14 @@ function(tarn_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
 endfunction()
 
-# The stub carries no C++ runtime: no exceptions, no RTTI, no thread-safe
-# statics (their guards live in libstdc++), sections that can be collected.
+# The stub carries no C++ runtime: no C++ headers at all (-nostdinc++; they
+# would also make MinGW swap printf for its own, larger one), no exceptions, no
+# RTTI, no thread-safe statics (their guards live in libstdc++), and sections
+# that the linker can collect.
 function(tarn_stub_flags target)
   tarn_warnings(${target})
-  target_compile_options(${target} PRIVATE -Os -fno-exceptions -fno-rtti
+  target_compile_definitions(${target} PRIVATE __USE_MINGW_ANSI_STDIO=0)
+  target_compile_options(${target} PRIVATE -Os -nostdinc++ -fno-exceptions -fno-rtti
     -fno-threadsafe-statics -fno-asynchronous-unwind-tables -ffunction-sections -fdata-sections)
 endfunction()
 
