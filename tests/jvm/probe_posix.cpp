@@ -36,8 +36,9 @@ bool BackgroundProcess::start(const std::string& program, const std::vector<std:
     if (pid == 0) {
         dup2(fd, 1);
         dup2(fd, 2);
-        // The test runner may ignore SIGINT; the probe must start with the default.
+        // The test runner may ignore these; the probe must start with the defaults.
         signal(SIGINT, SIG_DFL);
+        signal(SIGTERM, SIG_DFL);
         execv(program.c_str(), argv.data());
         _exit(127);
     }
