@@ -6,5 +6,7 @@
 
 static void WINAPI quietDebugString(LPCSTR) {}
 
-extern "C" void(WINAPI* quietDebugStringImport)(LPCSTR) __asm__("__imp__OutputDebugStringA@4") =
+extern "C" {
+void(WINAPI* quietDebugStringImport)(LPCSTR) __asm__("__imp__OutputDebugStringA@4") =
     quietDebugString;
+}
