@@ -228,6 +228,13 @@ void callSystemExit(JNIEnv* env, int status) {
 static platform::InterruptHandler previousInterruptHandler = nullptr;
 static platform::InterruptHandler previousTerminateHandler = nullptr;
 
+// SIG_DFL, SIG_IGN, SIG_ERR and the C runtime's SIG_GET, SIG_SGE and SIG_ACK are
+// markers, not functions.
+static bool isSpecialHandler(platform::InterruptHandler handler) {
+    intptr_t value = reinterpret_cast<intptr_t>(handler);
+    return value >= -1 && value <= 4;
+}
+
 void installInterruptHandlers() {
     previousInterruptHandler =
         platform::installInterruptHandler(platform::interruptSignal, onInterruptSignal);
@@ -259,7 +266,7 @@ void onInterruptSignal(int sig) {
         previous = previousTerminateHandler;
     else
         return;
-    if (previous != nullptr && !platform::isSpecialHandler(previous))
+    if (previous != nullptr && !isSpecialHandler(previous))
         previous(sig);
 }
 

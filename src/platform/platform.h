@@ -123,8 +123,6 @@ extern const int terminateSignal; // SIGTERM
 // runs it on a thread of its own; on Linux the signal only wakes a watcher
 // thread, which runs it, because JNI calls are unsafe inside a signal handler.
 InterruptHandler installInterruptHandler(int sig, InterruptHandler handler);
-// True for the C library's special handler values (SIG_DFL, SIG_IGN, ...).
-bool isSpecialHandler(InterruptHandler handler);
 
 } // namespace platform
 } // namespace tarn

@@ -423,11 +423,6 @@ InterruptHandler installInterruptHandler(int sig, InterruptHandler handler) {
     return previous.sa_handler;
 }
 
-bool isSpecialHandler(InterruptHandler handler) {
-    intptr_t value = reinterpret_cast<intptr_t>(handler);
-    return value >= -1 && value <= 4;
-}
-
 } // namespace platform
 
 // The locale's multibyte charset stands in for the ANSI code page; wchar_t is

@@ -323,11 +323,6 @@ InterruptHandler installInterruptHandler(int sig, InterruptHandler handler) {
     return previous == SIG_ERR ? nullptr : previous;
 }
 
-bool isSpecialHandler(InterruptHandler handler) {
-    intptr_t value = reinterpret_cast<intptr_t>(handler);
-    return value >= -1 && value <= 4;
-}
-
 } // namespace platform
 
 WideString ansiToWide(const char* text, int32_t n) {
