@@ -18,6 +18,11 @@ class StringList : public IntArray {
     // Valid until the next add().
     char* item(int32_t i) const { return chars_.data() + data_[i]; }
     void clear();
+    // Gives both blocks back.
+    void reset() {
+        IntArray::reset();
+        chars_.reset();
+    }
     const ByteBuffer& chars() const { return chars_; }
 
   private:

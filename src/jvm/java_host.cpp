@@ -74,7 +74,6 @@ ResultCode JavaHost::createVm(const char* libraryPath) {
 
     // The VM keeps its own copies of the option strings.
     options.reset();
-    optionList_.clear();
     optionList_.reset();
 
     if (created != JNI_OK) {
