@@ -1,0 +1,207 @@
+// Finding the runtime double where users keep Java: beside the application, in
+// the environment, in the configuration, in the registry, and loading one that
+// needs its bin directory on PATH.
+#include "wine/scenarios.h"
+
+#include <gtest/gtest.h>
+
+namespace tarn::test {
+
+namespace {
+
+void expectLaunched(const Outcome& r) {
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(records(r.out).has("main app/Main argc=0"));
+}
+
+Start launches(const std::string& what, const fs::path& exe, Environment env = {},
+               const fs::path& cwd = fs::path()) {
+    return Start{what, exe, {}, std::move(env), cwd, expectLaunched, {}};
+}
+
+// Keys in the process's own registry view and in the other one.
+struct RegistryViews {
+    explicit RegistryViews(const Target& target)
+        : own(target.registryView()), other(target.bits == 32 ? "/reg:64" : "/reg:32") {}
+    MachineKeys own, other;
+};
+
+void setVersion(MachineKeys& keys, const std::string& key, const std::string& version,
+                const std::string& name, const std::string& value) {
+    EXPECT_TRUE(keys.set(key, "CurrentVersion", version));
+    EXPECT_TRUE(keys.set(key + "\\" + version, name, value));
+}
+
+} // namespace
+
+Start registryViewOfTheProcess(const Target& target, const fs::path& dir) {
+    std::string busy = runtimeKeysInUse();
+    if (!busy.empty())
+        return Start{"registry view: " + busy, {}, {}, {}, {}, {}, {}};
+    fs::path library = dir / "view/jre8/bin/client/jvm.dll";
+    place(target.runtime(), library);
+    auto views = std::make_shared<RegistryViews>(target);
+    setVersion(views->own, javaSoftKey, "1.8", "RuntimeLib", windowsPath(library));
+    // Read through the wrong view, this one would end in "not valid".
+    setVersion(views->other, javaSoftKey, "1.8", "RuntimeLib", windowsPath(target.noEntry()));
+    Start s = launches("JavaSoft key of the process's registry view",
+                       wrap(target, dir, "view", "mainclass app/Main\r\njre_order s\r\n"));
+    s.keep = views;
+    return s;
+}
+
+Start registryJavaHome(const Target& target, const fs::path& dir) {
+    std::string busy = runtimeKeysInUse();
+    if (!busy.empty())
+        return Start{"registry JavaHome: " + busy, {}, {}, {}, {}, {}, {}};
+    place(target.runtime(), dir / "ibm/java6/bin/server/jvm.dll");
+    auto keys = std::make_shared<MachineKeys>(target.registryView());
+    setVersion(*keys, ibmKey, "1.6", "JavaHome", windowsPath(dir / "ibm/java6"));
+    Start s = launches("IBM key with JavaHome only",
+                       wrap(target, dir, "ibm", "mainclass app/Main\r\njre_order i\r\n"));
+    s.keep = keys;
+    return s;
+}
+
+Start pathRetry(const Target& target, const fs::path& dir) {
+    fs::path client = dir / "retry/rt/bin/client";
+    place(target.needsCompanion(), client / "jvm.dll");
+    place(target.companion(), dir / "retry/rt/bin/companion.dll");
+    // Expanded after the VM exists, so it shows PATH as the retry left it.
+    fs::path exe = wrap(target, dir, "retry",
+                        lines({"mainclass app/Main", "jvmdll " + windowsPath(client / "jvm.dll"),
+                               "property path=%PATH%"}));
+    Start s{"library needing its bin directory on PATH", exe, {}, {}, dir, {}, {}};
+    std::string added = ";" + windowsPath(client) + "\\..";
+    s.check = [added](const Outcome& r) {
+        expectLaunched(r);
+        std::vector<std::string> properties = records(r.out).properties;
+        ASSERT_EQ(properties.size(), 1u);
+        const std::string& path = properties[0];
+        EXPECT_EQ(path.rfind("path=", 0), 0u);
+        ASSERT_GT(path.size(), added.size() + 5);
+        EXPECT_EQ(path.substr(path.size() - added.size()), added);
+        EXPECT_GT(path.size(), added.size() + 5) << "PATH had a value before";
+    };
+    return s;
+}
+
+namespace {
+
+using Win64Discovery = Win64Test;
+
+TEST_F(Win64Discovery, RuntimeShapesBesideTheAppInTheEnvironmentAndConfigured) {
+    const Target& t = target;
+    const fs::path& d = dir.path();
+    std::vector<Start> starts;
+
+    // Default order: beside the application comes before the environment.
+    place(t.runtime(), d / "b1/jre/bin/client/jvm.dll");
+    starts.push_back(launches("jre\\ beside the app, flavour found by the scan",
+                              wrap(t, d / "b1", "app", "mainclass app/Main\r\n"),
+                              {{"JAVA_HOME", windowsPath(t.noEntry().parent_path())}}));
+
+    place(t.runtime(), d / "b2/runtimes/kit/jre/bin/server/jvm.dll");
+    starts.push_back(launches(
+        "configured jre folder holding a kit",
+        wrap(t, d / "b2", "app", "mainclass app/Main\r\njre_order b\r\njre runtimes\\kit\r\n")));
+
+    fs::path env = d / "env";
+    place(t.runtime(), env / "rt/bin/jvm.dll");
+    place(t.runtime(), env / "kit/jre/bin/server/jvm.dll");
+    place(t.runtime(), env / "bare/bin/client/jvm.dll");
+    place(t.runtime(), env / "beside/jre/bin/jvm.dll");
+    fs::create_directories(env / "beside/lib");
+    fs::path fromEnv = wrap(t, env, "app", "mainclass app/Main\r\njre_order e\r\n");
+    starts.push_back(
+        launches("JRE_HOME, a runtime home", fromEnv, {{"JRE_HOME", windowsPath(env / "rt")}}));
+    starts.push_back(launches("JRE_HOME empty, JAVA_HOME a kit", fromEnv,
+                              {{"JRE_HOME", ""}, {"JAVA_HOME", windowsPath(env / "kit")}}));
+    starts.push_back(launches("JAVA_HOME a bin directory", fromEnv,
+                              {{"JAVA_HOME", windowsDir(env / "bare/bin")}}));
+    starts.push_back(launches("JAVA_HOME with a jre beside it", fromEnv,
+                              {{"JAVA_HOME", windowsPath(env / "beside/lib")}}));
+
+    place(t.runtime(), d / "c1/rt/bin/jvm.dll");
+    starts.push_back(
+        launches("jvmdll relative to the application home",
+                 wrap(t, d / "c1", "app",
+                      "mainclass app/Main\r\njre_order c\r\njvmdll rt\\bin\\jvm.dll\r\n"),
+                 {}, d));
+
+    // The configured flavour wins over a scan that could meet the decoy first.
+    place(t.runtime(), d / "f/rt/bin/server/jvm.dll");
+    place(t.noEntry(), d / "f/rt/bin/client/jvm.dll");
+    starts.push_back(launches("vm flavour preferred",
+                              wrap(t, d / "f", "app", "mainclass app/Main\r\nvm server\r\n"),
+                              {{"JAVA_HOME", windowsPath(d / "f/rt")}}));
+
+    fs::create_directories(d / "empty");
+    Start none{"no runtime in the sources searched",
+               wrap(t, d / "none", "app", "mainclass app/Main\r\njre_order BE\r\n"),
+               {},
+               {{"JAVA_HOME", windowsPath(d / "empty")}},
+               {},
+               {},
+               {}};
+    none.check = [](const Outcome& r) {
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, message::notFound + "\n");
+    };
+    starts.push_back(none);
+    runAll(std::move(starts), 2);
+}
+
+class Win64Registry : public Win64Test {
+  protected:
+    void SetUp() override {
+        Win64Test::SetUp();
+        if (IsSkipped())
+            return;
+        std::string busy = runtimeKeysInUse();
+        if (!busy.empty())
+            GTEST_SKIP() << busy;
+    }
+};
+
+TEST_F(Win64Registry, JavaSoftAndIbmKeys) {
+    runOne(registryViewOfTheProcess(target, dir.path()));
+    runOne(registryJavaHome(target, dir.path()));
+}
+
+TEST_F(Win64Registry, RuntimeLibThatIsGoneLeadsToItsBinDirectory) {
+    place(target.runtime(), dir / "jre8/bin/server/jvm.dll");
+    MachineKeys keys(target.registryView());
+    setVersion(keys, javaSoftKey, "1.8.0_45", "RuntimeLib",
+               windowsPath(dir / "jre8/bin/classic/jvm.dll"));
+    runOne(launches("RuntimeLib gone",
+                    wrap(target, dir.path(), "gone", "mainclass app/Main\r\njre_order s\r\n")));
+}
+
+TEST_F(Win64Registry, KeyWithoutCurrentVersionYieldsNothing) {
+    place(target.runtime(), dir / "jre8/bin/jvm.dll");
+    MachineKeys keys(target.registryView());
+    EXPECT_TRUE(keys.set(javaSoftKey + "\\1.8", "JavaHome", windowsPath(dir / "jre8")));
+    fs::path exe = wrap(target, dir.path(), "nover", "mainclass app/Main\r\njre_order s\r\n");
+    Outcome r = run(exe);
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_EQ(r.err, message::notFound + "\n");
+}
+
+TEST_F(Win64Discovery, LibraryNeedingItsBinDirectoryLoadsOnTheRetry) {
+    runOne(pathRetry(target, dir.path()));
+
+    // Without the companion the retry fails too: the system's text, then ours.
+    place(target.needsCompanion(), dir / "alone/bin/client/jvm.dll");
+    fs::path exe = wrap(target, dir.path(), "alone",
+                        "mainclass app/Main\r\njvmdll " +
+                            windowsPath(dir / "alone/bin/client/jvm.dll") + "\r\n");
+    Outcome r = run(exe, {}, {}, dir.path());
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find('\n'), 0u) << "a system message comes first";
+    EXPECT_TRUE(contains(r.err, "\n\n" + message::notValid + "\n")) << r.err;
+}
+
+} // namespace
+} // namespace tarn::test

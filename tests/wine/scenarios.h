@@ -1,0 +1,27 @@
+// Starts that both bitnesses run: every one runs for win64 in the test file that
+// defines it, and the bitness-specific ones run for win32 in win32_test.cpp.
+#pragma once
+
+#include "wine/wine_support.h"
+
+namespace tarn::test {
+
+// launch_test.cpp
+Start fullLaunch(const Target& target, const fs::path& dir);
+Start versionTooHigh(const Target& target, const fs::path& dir);
+Start mainThrows(const Target& target, const fs::path& dir);
+Start libraryWithoutEntry(const Target& target, const fs::path& dir);
+Start vmCreationFails(const Target& target, const fs::path& dir);
+Start mainClassMissing(const Target& target, const fs::path& dir);
+Start notALibrary(const Target& target, const fs::path& dir);
+
+// discovery_test.cpp; the registry starts hold their keys until checked, and are
+// not run (with the reason in `what`) when a real runtime is registered.
+Start registryViewOfTheProcess(const Target& target, const fs::path& dir);
+Start registryJavaHome(const Target& target, const fs::path& dir);
+Start pathRetry(const Target& target, const fs::path& dir);
+
+// process_test.cpp: Ctrl+C while main blocks.
+void interruptWhileMainRuns(const Target& target, const fs::path& dir);
+
+} // namespace tarn::test
