@@ -87,6 +87,36 @@ Start pathRetry(const Target& target, const fs::path& dir) {
     return s;
 }
 
+Start runtimeOfTheOtherBitness(const Target& target, const fs::path& dir) {
+    const Target& other = target.bits == 32 ? win64Target() : win32Target();
+    if (!fs::exists(other.runtime()))
+        return Start{"runtime of the other bitness: " + other.runtime().string() + " is not built",
+                     {},
+                     {},
+                     {},
+                     {},
+                     {},
+                     {}};
+    fs::path library = dir / "other/jre/bin/server/jvm.dll";
+    place(other.runtime(), library);
+    fs::path exe = wrap(target, dir, "other", "mainclass app/Main\r\njre_order e\r\n");
+    Start s{"runtime of the other bitness",
+            exe,
+            {},
+            {{"JAVA_HOME", windowsPath(dir / "other")}},
+            dir,
+            {},
+            {}};
+    std::string path = windowsPath(dir / "other") + "/jre\\bin\\server/jvm.dll";
+    s.check = [path](const Outcome& r) {
+        EXPECT_EQ(r.status, 2);
+        // Found, but the loader refuses it: the system's text names the file.
+        EXPECT_TRUE(contains(r.err.substr(0, r.err.find('\n')), path));
+        EXPECT_EQ(lastLine(r.err), message::notValid);
+    };
+    return s;
+}
+
 namespace {
 
 using Win64Discovery = Win64Test;
@@ -187,6 +217,10 @@ TEST_F(Win64Registry, KeyWithoutCurrentVersionYieldsNothing) {
     Outcome r = run(exe);
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_EQ(r.err, message::notFound + "\n");
+}
+
+TEST_F(Win64Discovery, RuntimeOfTheOtherBitnessIsNotValid) {
+    runOne(runtimeOfTheOtherBitness(target, dir.path()));
 }
 
 TEST_F(Win64Discovery, LibraryNeedingItsBinDirectoryLoadsOnTheRetry) {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <signal.h>
 #include <thread>
+#include <unistd.h>
 
 namespace tarn::test {
 
@@ -14,7 +15,7 @@ void interruptWhileMainRuns(const Target& target, const fs::path& dir) {
     fs::path exe = wrap(target, dir, "interrupted",
                         lines({"mainclass app/Main", "jvmdll " + windowsPath(target.runtime())}));
     Background app(exe, dir, {{"FAKEJVM_BLOCK", "1"}}, dir);
-    ASSERT_TRUE(app.waitForOutput("FAKEJVM blocking"));
+    ASSERT_TRUE(app.waitForOutput("FAKEJVM blocking")) << app.output();
     // Wine turns SIGINT into the console's Ctrl+C event.
     app.signal(SIGINT);
     Outcome r = app.finish();
@@ -26,11 +27,35 @@ void interruptWhileMainRuns(const Target& target, const fs::path& dir) {
 
 namespace {
 
-using Win64Process = Win64Test;
-
 std::string base(const Target& target) {
     return lines({"mainclass app/Main", "jvmdll " + windowsPath(target.runtime())});
 }
+
+} // namespace
+
+Start sharedLogFile(const Target& target, const fs::path& dir) {
+    writeFile(dir / "work/all.log", "kept\r\n");
+    fs::path exe =
+        wrap(target, dir, "shared",
+             base(target) + lines({"forcecwd work", "stdout all.log", "stderr all.log"}));
+    Start s{"both streams appended to one file", exe, {}, {{"FAKEJVM_NO_CLASS", "1"}}, dir, {}, {}};
+    fs::path log = dir / "work/all.log";
+    s.check = [log](const Outcome& r) {
+        EXPECT_EQ(r.status, 7);
+        EXPECT_EQ(r.out + r.err, "");
+        std::string text = readFile(log);
+        EXPECT_EQ(text.rfind("kept\r\nFAKEJVM create ", 0), 0u) << text;
+        EXPECT_TRUE(contains(text, "java.lang.NoClassDefFoundError: app/Main")) << text;
+        EXPECT_TRUE(contains(text, "FAKEJVM destroy\n")) << text;
+        // The launcher's line is written in text mode: CR LF.
+        EXPECT_TRUE(contains(text, message::noClass + "\r\n")) << text;
+    };
+    return s;
+}
+
+namespace {
+
+using Win64Process = Win64Test;
 
 // A file that another process finishes writing; "" when it never shows `text`.
 std::string waitForFile(const fs::path& file, const std::string& text) {
@@ -48,10 +73,7 @@ std::string waitForFile(const fs::path& file, const std::string& text) {
 class DriveCDir {
   public:
     DriveCDir() {
-        fs::path driveC = fs::path(TARN_SOURCE_DIR) / "build/wineprefix/drive_c";
-        if (const char* prefix = getenv("WINEPREFIX"); prefix && *prefix)
-            driveC = fs::path(prefix) / "drive_c";
-        path_ = driveC / ("tarn-test-" + std::to_string(getpid()));
+        path_ = winePrefix() / "drive_c" / ("tarn-test-" + std::to_string(getpid()));
         fs::create_directories(path_);
     }
     ~DriveCDir() {
@@ -109,19 +131,8 @@ TEST_F(Win64Process, ForcedWorkingDirectoryForms) {
 
 TEST_F(Win64Process, RedirectionAppendsToFilesSharedByBothStreams) {
     const fs::path& d = dir.path();
-    writeFile(d / "work/all.log", "kept\r\n");
-    fs::path shared =
-        wrap(target, d, "shared",
-             base(target) + lines({"forcecwd work", "stdout all.log", "stderr all.log"}));
-    Outcome r = run(shared, {}, {{"FAKEJVM_NO_CLASS", "1"}}, d);
-    EXPECT_EQ(r.status, 7);
-    EXPECT_EQ(r.out + r.err, "");
-    std::string log = readFile(d / "work/all.log");
-    EXPECT_EQ(log.rfind("kept\r\nFAKEJVM create ", 0), 0u) << log;
-    EXPECT_TRUE(contains(log, "java.lang.NoClassDefFoundError: app/Main")) << log;
-    // The launcher's line is written in text mode: CR LF.
-    EXPECT_TRUE(contains(log, "FAKEJVM destroy\n")) << log;
-    EXPECT_TRUE(contains(log, message::noClass + "\r\n")) << log;
+    runOne(sharedLogFile(target, d));
+    Outcome r;
 
     fs::path split =
         wrap(target, d, "split", base(target) + lines({"stdout out.log", "stderr err.log"}));
@@ -164,7 +175,7 @@ TEST_F(Win64Process, SecondInstanceOfTheSamePathIsRefused) {
     fs::path exe = wrap(target, d, "app", config);
     fs::path copy = wrap(target, d / "elsewhere", "app", config);
     Background first(exe, d, {{"FAKEJVM_BLOCK", "1"}}, d);
-    ASSERT_TRUE(first.waitForOutput("FAKEJVM blocking"));
+    ASSERT_TRUE(first.waitForOutput("FAKEJVM blocking")) << first.output();
 
     Outcome second = run(exe, {}, {}, d);
     EXPECT_EQ(second.status, 11);
@@ -173,12 +184,12 @@ TEST_F(Win64Process, SecondInstanceOfTheSamePathIsRefused) {
 
     // Another path is another program.
     Background other(copy, d, {{"FAKEJVM_BLOCK", "1"}}, d / "elsewhere");
-    EXPECT_TRUE(other.waitForOutput("FAKEJVM blocking"));
+    EXPECT_TRUE(other.waitForOutput("FAKEJVM blocking")) << other.output();
 
     // "true " is not true: no guard.
     fs::path blank = wrap(target, d, "blank", base(target) + "singleinstance true \r\n");
     Background unguarded(blank, d, {{"FAKEJVM_BLOCK", "1"}}, d);
-    ASSERT_TRUE(unguarded.waitForOutput("FAKEJVM blocking"));
+    ASSERT_TRUE(unguarded.waitForOutput("FAKEJVM blocking")) << unguarded.output();
     EXPECT_EQ(run(blank, {}, {}, d).status, 0);
 
     // The mutex of a killed instance is abandoned, and taken by the next start.

@@ -20,8 +20,11 @@ Start notALibrary(const Target& target, const fs::path& dir);
 Start registryViewOfTheProcess(const Target& target, const fs::path& dir);
 Start registryJavaHome(const Target& target, const fs::path& dir);
 Start pathRetry(const Target& target, const fs::path& dir);
+Start runtimeOfTheOtherBitness(const Target& target, const fs::path& dir);
 
-// process_test.cpp: Ctrl+C while main blocks.
+// process_test.cpp
+Start sharedLogFile(const Target& target, const fs::path& dir);
+// Ctrl+C while main blocks.
 void interruptWhileMainRuns(const Target& target, const fs::path& dir);
 
 } // namespace tarn::test

@@ -31,6 +31,10 @@ TEST_F(Win32, MissingMainClassAndTheIbmKey) {
     runAll({mainClassMissing(target, dir.path()), registryJavaHome(target, dir.path())}, 2);
 }
 
+TEST_F(Win32, RedirectedStreamsAndA64BitRuntime) {
+    runAll({sharedLogFile(target, dir.path()), runtimeOfTheOtherBitness(target, dir.path())}, 2);
+}
+
 TEST_F(Win32, InterruptWhileMainRunsEndsWithStatusZero) {
     if (target.emulated())
         GTEST_SKIP() << "32-bit Wine runs through qemu-i386 here, and there a console interrupt "

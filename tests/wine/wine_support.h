@@ -36,6 +36,9 @@ struct Target {
 const Target& win32Target();
 const Target& win64Target();
 
+// The Wine prefix every start uses: $WINEPREFIX, else build/wineprefix.
+fs::path winePrefix();
+
 // A Linux path as Wine shows it to Windows programs: Z: and backslashes.
 std::string windowsPath(const fs::path& path);
 // The same for a directory, ending in a backslash as the launcher's homes do.
@@ -90,6 +93,7 @@ class Background {
     bool waitForOutput(const std::string& text) const;
     void signal(int sig) const;
     Outcome finish(); // waits for the exit (kills it after a generous deadline)
+    std::string output() const; // both streams so far, for failure messages
 
   private:
     pid_t pid_ = -1;
