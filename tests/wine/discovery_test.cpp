@@ -160,6 +160,11 @@ TEST_F(Win64Discovery, RuntimeShapesBesideTheAppInTheEnvironmentAndConfigured) {
                       "mainclass app/Main\r\njre_order c\r\njvmdll rt\\bin\\jvm.dll\r\n"),
                  {}, d));
 
+    starts.push_back(
+        launches("jvmdll through an environment variable",
+                 wrap(t, d / "c2", "app", "mainclass app/Main\r\njvmdll %My_Runtime%\\jvm.dll\r\n"),
+                 {{"MY_RUNTIME", windowsPath(d / "c1/rt/bin")}}));
+
     // The configured flavour wins over a scan that could meet the decoy first.
     place(t.runtime(), d / "f/rt/bin/server/jvm.dll");
     place(t.noEntry(), d / "f/rt/bin/client/jvm.dll");
@@ -225,6 +230,17 @@ TEST_F(Win64Discovery, RuntimeOfTheOtherBitnessIsNotValid) {
 
 TEST_F(Win64Discovery, LibraryNeedingItsBinDirectoryLoadsOnTheRetry) {
     runOne(pathRetry(target, dir.path()));
+
+    // With PATH removed the retry makes it the runtime's directory alone.
+    fs::path client = dir / "retry/rt/bin/client";
+    fs::path bare = wrap(
+        target, dir.path(), "bare",
+        lines({"mainclass app/Main", "export PATH=", "jvmdll " + windowsPath(client / "jvm.dll"),
+               "property path=%PATH%"}));
+    Outcome bareRun = run(bare, {}, {}, dir.path());
+    EXPECT_EQ(bareRun.status, 0) << bareRun.err;
+    EXPECT_EQ(records(bareRun.out).properties,
+              std::vector<std::string>{"path=;" + windowsPath(client) + "\\.."});
 
     // Without the companion the retry fails too: the system's text, then ours.
     place(target.needsCompanion(), dir / "alone/bin/client/jvm.dll");

@@ -188,6 +188,44 @@ TEST_F(Win64Launch, AnsiTextFromConfigurationCommandLineAndPaths) {
     EXPECT_EQ(got.args, (std::vector<std::string>{"caf\xC3\xA9", "\xC3\xA9t\xC3\xA9", "?"}));
 }
 
+TEST_F(Win64Launch, ExternalConfigurationBesideTheProgram) {
+    std::string embedded = lines({appMain(), use(target.runtime()), "argv embedded"});
+    // The archive comment must not hide the trailer.
+    fs::path exe = wrap(target, dir.path(), "app", embedded, emptyZip("a comment"));
+    // UTF-16LE with a mark; app.exe.cfg comes before app.cfg, which is not read.
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("argv external\r\nargv caf\xE9"))
+        utf16 += std::string(1, c) + '\0';
+    writeFile(dir / "app.exe.cfg", utf16);
+    writeFile(dir / "app.cfg", "argv ignored\r\n");
+    Outcome r = run(exe, {"cmd"}, {}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(records(r.out).args,
+              (std::vector<std::string>{"external", "caf\xC3\xA9", "embedded", "cmd"}));
+
+    fs::path locked = wrap(target, dir.path(), "locked", "disableexternal TRUE\r\n" + embedded);
+    writeFile(dir / "locked.config", "argv external\r\nmainclass other/Main\r\n");
+    r = run(locked, {}, {}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(records(r.out).args, std::vector<std::string>{"embedded"});
+}
+
+TEST_F(Win64Launch, ExportsReachExpansionAndRuntimeDiscovery) {
+    place(target.runtime(), dir / "rt/bin/jvm.dll");
+    fs::path exe = wrap(target, dir.path(), "app",
+                        lines({appMain(), "jre_order e", "export JAVA_HOME=%APPLICATION_HOME%rt",
+                               "export GREETING=hi from %APPLICATION_HOME%", "export NO_ASSIGNMENT",
+                               "export REMOVED=", "property seen=$GREETING!",
+                               "property removed=%REMOVED%", "property java=%java_home%"}));
+    Outcome r = run(exe, {}, {{"REMOVED", "present"}, {"NO_ASSIGNMENT", "kept"}});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string home = windowsDir(dir.path());
+    // An unknown name stays as written; names are matched ignoring case.
+    EXPECT_EQ(records(r.out).properties,
+              (std::vector<std::string>{"seen=hi from " + home + "!", "removed=%REMOVED%",
+                                        "java=" + home + "rt"}));
+}
+
 TEST_F(Win64Launch, EveryResultCodeWithItsMessage) {
     const fs::path& d = dir.path();
     std::vector<Start> starts;

@@ -167,6 +167,17 @@ TEST_F(Win64Process, RedirectionIntoACommand) {
     EXPECT_TRUE(out.has("destroy"));
     EXPECT_TRUE(contains(waitForFile(d / "err.txt", "FAKEJVM_THROW"),
                          "java.lang.RuntimeException: FAKEJVM_THROW"));
+
+    // Both streams into one command.
+    std::string command = "|more > " + windowsPath(d / "both.txt");
+    fs::path both =
+        wrap(target, d, "both", base(target) + lines({"stdout " + command, "stderr " + command}));
+    r = run(both, {"only"}, {{"FAKEJVM_THROW", "1"}}, d);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out + r.err, "");
+    std::string text = waitForFile(d / "both.txt", "FAKEJVM destroy");
+    EXPECT_TRUE(contains(text, "FAKEJVM arg[0]=only\n")) << text;
+    EXPECT_TRUE(contains(text, "java.lang.RuntimeException: FAKEJVM_THROW")) << text;
 }
 
 TEST_F(Win64Process, SecondInstanceOfTheSamePathIsRefused) {

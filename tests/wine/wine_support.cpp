@@ -205,11 +205,11 @@ std::string lines(const std::vector<std::string>& text) {
 }
 
 fs::path wrap(const Target& target, const fs::path& dir, const std::string& name,
-              const std::string& config) {
+              const std::string& config, const std::string& archive) {
     // Inputs stay out of `dir`, where the launcher looks for external configurations.
     TempDir inputs;
     fs::path jar = inputs / "app.jar", input = inputs / "config";
-    writeFile(jar, emptyZip());
+    writeFile(jar, archive);
     writeFile(input, config);
     fs::create_directories(dir);
     fs::path exe = dir / (name + ".exe");

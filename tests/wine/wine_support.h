@@ -48,9 +48,10 @@ std::string windowsDir(const fs::path& path);
 std::string lines(const std::vector<std::string>& text);
 const std::string utf8Mark = "\xEF\xBB\xBF";
 
-// Wraps a small archive into dir/name.exe for the target with the config text.
+// Wraps an archive (by default an empty ZIP) into dir/name.exe for the target
+// with the config text.
 fs::path wrap(const Target& target, const fs::path& dir, const std::string& name,
-              const std::string& config);
+              const std::string& config, const std::string& archive = emptyZip());
 
 // Copies a file, creating the directories it goes into.
 void place(const fs::path& from, const fs::path& to);
@@ -92,7 +93,7 @@ class Background {
     ~Background(); // kills the process if it still runs
     bool waitForOutput(const std::string& text) const;
     void signal(int sig) const;
-    Outcome finish(); // waits for the exit (kills it after a generous deadline)
+    Outcome finish();           // waits for the exit (kills it after a generous deadline)
     std::string output() const; // both streams so far, for failure messages
 
   private:
