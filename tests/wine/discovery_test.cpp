@@ -1,6 +1,7 @@
 // Finding the runtime double where users keep Java: beside the application, in
 // the environment, in the configuration, in the registry, and loading one that
 // needs its bin directory on PATH.
+#include "wine/machine_keys.h"
 #include "wine/scenarios.h"
 
 #include <gtest/gtest.h>

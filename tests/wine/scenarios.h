@@ -1,5 +1,5 @@
 // Starts that both bitnesses run: every one runs for win64 in the test file that
-// defines it, and the bitness-specific ones run for win32 in win32_test.cpp.
+// defines it, and those where 32-bit differs also run for win32 in win32_test.cpp.
 #pragma once
 
 #include "wine/wine_support.h"

@@ -1,0 +1,30 @@
+// Registry keys of the Wine prefix for runtime discovery tests.
+#pragma once
+
+#include "wine/wine_support.h"
+
+namespace tarn::test {
+
+// HKEY_LOCAL_MACHINE\SOFTWARE keys written with Wine's reg.exe in one registry
+// view; the vendor keys it created are deleted again at scope exit.
+class MachineKeys {
+  public:
+    explicit MachineKeys(const std::string& view) : view_(view) {}
+    ~MachineKeys();
+    MachineKeys(const MachineKeys&) = delete;
+    MachineKeys& operator=(const MachineKeys&) = delete;
+    // Writes a string value below SOFTWARE\<path>; false when reg.exe failed.
+    bool set(const std::string& path, const std::string& name, const std::string& value);
+
+  private:
+    std::string view_;
+    std::vector<std::string> created_; // vendor keys under SOFTWARE to delete
+};
+bool machineKeyExists(const std::string& path, const std::string& view);
+// Why the Java runtime keys must not be touched here; "" when they are free.
+std::string runtimeKeysInUse();
+
+const std::string javaSoftKey = "JavaSoft\\Java Runtime Environment";
+const std::string ibmKey = "IBM\\Java2 Runtime Environment";
+
+} // namespace tarn::test
