@@ -8,53 +8,11 @@
 #include "jvm/java_host.h"
 #include "platform/platform.h"
 #include "runtime/locator.h"
+#include "runtime/version.h"
 
-#include <ctype.h>
-#include <limits.h>
 #include <stdio.h>
 
 namespace tarn {
-
-int parseVersion(const char* text, int fields[4]) {
-    if (text == nullptr || *text == 0)
-        return -1;
-    const char separators[] = {'.', '.', '_'};
-    const char* p = text;
-    int count = 0;
-    while (count < 4) {
-        while (isspace((unsigned char)*p))
-            ++p;
-        bool negative = *p == '-';
-        if (*p == '-' || *p == '+')
-            ++p;
-        if (!isdigit((unsigned char)*p))
-            break;
-        long value = 0;
-        while (isdigit((unsigned char)*p)) {
-            if (value < INT_MAX)
-                value = value * 10 + (*p - '0');
-            ++p;
-        }
-        if (value > INT_MAX)
-            value = INT_MAX;
-        fields[count++] = int(negative ? -value : value);
-        if (count == 4 || *p != separators[count - 1])
-            break;
-        ++p;
-    }
-    return count;
-}
-
-int compareVersions(const int version[4], int versionCount, const int bound[4], int boundCount) {
-    int n = versionCount < boundCount ? versionCount : boundCount;
-    for (int i = 0; i < n; ++i) {
-        if (version[i] < bound[i])
-            return -1;
-        if (version[i] > bound[i])
-            return 1;
-    }
-    return 0;
-}
 
 namespace {
 
@@ -113,7 +71,7 @@ void report(ResultCode result, const ByteString& version, const ByteString& minJ
         formatMessage(formatted, text.cStr(), args, 5);
         text = formatted;
     }
-    fprintf(stderr, "%s\n", text.cStr());
+    platform::reportError(text.cStr());
 }
 
 } // namespace

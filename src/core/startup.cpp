@@ -53,7 +53,7 @@ void guardSingleInstance(const LaunchConfig& config) {
         return;
     if (lock == platform::InstanceLock::failed)
         printf("CreateMutex error: %d\n", error);
-    fprintf(stderr, "%s\n", loadMessage(messageAlreadyRunning).cStr());
+    platform::reportError(loadMessage(messageAlreadyRunning).cStr());
     exit(exitAlreadyRunning);
 }
 

@@ -101,7 +101,9 @@ void JavaHost::unload() {
 void reportLibraryLoadError(const char* libraryPath) {
     ByteString text;
     if (!platform::lastLoadErrorText(text)) {
-        fprintf(stderr, "Cannot load %s.\n", libraryPath);
+        ByteString line = ByteString::concat("Cannot load ", ByteString(libraryPath));
+        line.append(".");
+        platform::reportError(line.cStr());
         return;
     }
     // Left to right, resuming after each insert: a "%1" inside the path stays.
@@ -116,7 +118,7 @@ void reportLibraryLoadError(const char* libraryPath) {
             message.appendChar(*p++);
         }
     }
-    fprintf(stderr, "%s\n", message.cStr());
+    platform::reportError(message.cStr());
 }
 
 } // namespace tarn

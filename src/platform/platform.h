@@ -114,6 +114,11 @@ intptr_t redirectStdStream(StdStream which, const StreamTarget& target);
 void restoreStdStream(StdStream which, intptr_t saved);
 void closeTarget(StreamTarget& target);
 
+// ---- User-facing failures ---------------------------------------------------
+// Shows one failure line to the user (a console program writes it to stderr).
+// Every message of the launcher goes through here.
+void reportError(const char* text);
+
 // ---- Interrupts -------------------------------------------------------------
 using InterruptHandler = void (*)(int);
 extern const int interruptSignal; // SIGINT

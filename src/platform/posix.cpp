@@ -423,6 +423,10 @@ InterruptHandler installInterruptHandler(int sig, InterruptHandler handler) {
     return previous.sa_handler;
 }
 
+void reportError(const char* text) {
+    fprintf(stderr, "%s\n", text);
+}
+
 } // namespace platform
 
 // The locale's multibyte charset stands in for the ANSI code page; wchar_t is

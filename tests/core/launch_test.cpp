@@ -1,4 +1,5 @@
 #include "core/launch.h"
+#include "runtime/version.h"
 #include "core/startup.h"
 
 #include <gtest/gtest.h>
