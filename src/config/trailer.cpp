@@ -3,6 +3,7 @@
 #include "config/trailer.h"
 
 #include "base/convert.h"
+#include "base/trace.h"
 #include "config/launch_config.h"
 #include "platform/platform.h"
 
@@ -43,6 +44,7 @@ void LaunchConfig::loadFrom(const ByteString& path, uint32_t archiveSize) {
         memmove(data_, data_ + externalLength_, size_t(length_ - externalLength_));
         resize(length_ - externalLength_);
         externalLength_ = 0;
+        trace("external configuration ignored: disableexternal is true");
     }
 }
 
@@ -73,11 +75,12 @@ void LaunchConfig::locateTrailer(const unsigned char* file, int64_t size, uint32
 }
 
 void LaunchConfig::readEmbedded(const unsigned char* file, int64_t) {
-    if (trailerEnd_ < 4)
+    uint32_t blockLength = trailerEnd_ < 4 ? 0 : readLittleEndian32(file + trailerEnd_ - 4);
+    if (trailerEnd_ < 4 || blockLength > uint32_t(trailerEnd_ - 4)) {
+        trace("embedded configuration: none");
         return;
-    uint32_t blockLength = readLittleEndian32(file + trailerEnd_ - 4);
-    if (blockLength > uint32_t(trailerEnd_ - 4))
-        return;
+    }
+    trace("embedded configuration: %u bytes", unsigned(blockLength));
     const char* block = reinterpret_cast<const char*>(file + trailerEnd_ - 4 - blockLength);
     int32_t n = int32_t(blockLength);
     // UTF-16 text is full of zero bytes: only a block without a UTF-16 mark is
@@ -112,9 +115,11 @@ void LaunchConfig::readExternal() {
         if (!platform::canRead(candidate.cStr()) ||
             !platform::readWholeFile(candidate.cStr(), bytes))
             continue;
+        trace("external configuration: %s (%d bytes)", candidate.cStr(), int(bytes.length()));
         appendDecodedText(*this, bytes.data(), bytes.length());
         return;
     }
+    trace("external configuration: none");
 }
 
 void appendDecodedText(ByteString& store, const char* bytes, int32_t n) {

@@ -2,6 +2,7 @@
 #include "core/launch.h"
 
 #include "base/string_list.h"
+#include "base/trace.h"
 #include "classpath/class_path.h"
 #include "config/launch_config.h"
 #include "core/messages.h"
@@ -24,18 +25,36 @@ void applyExports(LaunchConfig& config) {
             platform::putEnv(exports.item(i));
 }
 
+void addOption(JavaHost& host, const char* option) {
+    trace("VM option: %s", option);
+    host.addOption(option);
+}
+
 void addLauncherOptions(LaunchConfig& config, JavaHost& host) {
     StringList options;
     config.collectValues("option", options, false, true);
     for (int32_t i = 0; i < options.count(); ++i)
-        host.addOption(options.item(i));
+        addOption(host, options.item(i));
     // After the configured ones: for a property given twice the VM keeps the last.
     ByteString option = ByteString::concat("-Djava.class.path=", ClassPathBuilder::build(config));
-    host.addOption(option.cStr());
+    addOption(host, option.cStr());
     option = ByteString::concat("-Dtarn.app.path=", config.exePath());
-    host.addOption(option.cStr());
+    addOption(host, option.cStr());
     option = ByteString::concat("-Dapplication.home=", config.appHome());
-    host.addOption(option.cStr());
+    addOption(host, option.cStr());
+}
+
+void traceMainCall(const ByteString& mainClass, const StringList& words, int argc, char** argv,
+                   int extraCount, char** extra) {
+    if (!traceEnabled())
+        return;
+    trace("main class: %s", mainClass.cStr());
+    for (int32_t i = 0; i < words.count(); ++i)
+        trace("argument (argv): %s", words.item(i));
+    for (int i = 0; i < argc; ++i)
+        trace("argument (command line): %s", argv[i]);
+    for (int i = 0; i < extraCount; ++i)
+        trace("argument: %s", extra[i]);
 }
 
 void setProperties(LaunchConfig& config, JavaHost& host) {
@@ -63,7 +82,7 @@ ResultCode checkVersion(JavaHost& host, const ByteString& minJre, const ByteStri
 }
 
 void report(ResultCode result, const ByteString& version, const ByteString& minJre,
-            const ByteString& maxJre) {
+            const ByteString& maxJre, const StringList& passedOver) {
     ByteString text = loadMessage(result);
     if (result == resultVersionTooLow || result == resultVersionTooHigh) {
         const char* args[5] = {version.cStr(), minJre.cStr(), maxJre.cStr(), "", ""};
@@ -72,6 +91,9 @@ void report(ResultCode result, const ByteString& version, const ByteString& minJ
         text = formatted;
     }
     platform::reportError(text.cStr());
+    // Below "not found": what was installed but unusable, so the user knows what to install.
+    for (int32_t i = 0; result == resultNoRuntime && i < passedOver.count(); ++i)
+        platform::reportError(passedOver.item(i));
 }
 
 } // namespace
@@ -87,7 +109,8 @@ ResultCode runLaunchSequence(int argc, char** argv, PreMainCallback preMain, int
     applyExports(config);
     addLauncherOptions(config, host);
     ResultCode result = resultOk;
-    ByteString library = RuntimeLocator::locate(config);
+    StringList passedOver;
+    ByteString library = RuntimeLocator::locate(config, passedOver);
     if (library.isEmpty())
         result = resultNoRuntime;
     if (result == resultOk)
@@ -101,10 +124,12 @@ ResultCode runLaunchSequence(int argc, char** argv, PreMainCallback preMain, int
             preMain();
         StringList words;
         config.collectValues("argv", words, false, true);
-        result = host.runMainClass(config.mainClass().cStr(), words, argc, argv, extraCount, extra);
+        ByteString mainClass = config.mainClass();
+        traceMainCall(mainClass, words, argc, argv, extraCount, extra);
+        result = host.runMainClass(mainClass.cStr(), words, argc, argv, extraCount, extra);
     }
     if (result != resultOk)
-        report(result, version, minJre, maxJre);
+        report(result, version, minJre, maxJre, passedOver);
     return result;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "base/string.h"
+#include "base/string_list.h"
 
 #include <stdint.h>
 #include <stdio.h>
@@ -128,6 +129,26 @@ extern const int terminateSignal; // SIGTERM
 // runs it on a thread of its own; on Linux the signal only wakes a watcher
 // thread, which runs it, because JNI calls are unsafe inside a signal handler.
 InterruptHandler installInterruptHandler(int sig, InterruptHandler handler);
+
+// ---- Runtime discovery --------------------------------------------------------
+// The Java program looked for on PATH ("java", "java.exe") and PATH's separator.
+extern const char* const javaProgramName;
+extern const char pathListSeparator;
+// The path with every link resolved; false when it does not exist.
+bool realPath(const char* path, ByteString& out);
+// Up to size bytes from the start of a file: the count read, -1 when it cannot be read.
+int32_t readFileHead(const char* path, unsigned char* buffer, int32_t size);
+// Folders where installers and tools put runtimes, each ending in a separator:
+// every entry below parents.item(i), followed by suffixes.item(i), is a candidate home.
+void runtimeFolders(StringList& parents, StringList& suffixes);
+
+enum class RegistryRoot { machine, user };
+// Views of the registry a search reads: the process's own first, then the other
+// one (the 32-bit and 64-bit halves of a 64-bit Windows). Nothing where there is none.
+extern const int registryViewCount;
+void* openRegistryKey(RegistryRoot root, int view, const char* path);
+// Name of the index-th subkey; false past the last one.
+bool registrySubkey(void* key, int32_t index, ByteString& name);
 
 } // namespace platform
 } // namespace tarn

@@ -38,7 +38,7 @@ TEST_F(Locate, DefaultOrderIsConfiguredFileBesideRegistryEnvironment) {
     ScopedEnv env("JAVA_HOME", (app.temp.dir() + "envrt").c_str());
     const std::string fromEnv = runtimeAt(app.temp.dir() + "envrt");
 
-    // No key, an empty one, or no valid letter: all mean "cbsie".
+    // No key, an empty one, or no valid letter: all mean "cbsiejvpd".
     for (const char* order : {"", "jre_order", "jre_order xyz 123", "jre_order  \t"}) {
         const std::string lines = std::string(order) + "\njvmdll custom/" + lib;
         EXPECT_EQ(locate(lines), configured) << order;
@@ -47,7 +47,8 @@ TEST_F(Locate, DefaultOrderIsConfiguredFileBesideRegistryEnvironment) {
     fs::remove_all(app.home + "jre");
     EXPECT_EQ(locate(""), fromEnv);
     fs::remove_all(app.temp.dir() + "envrt");
-    EXPECT_EQ(locate(""), "");
+    // The sources of the design's first five letters find nothing more here.
+    EXPECT_EQ(locate("jre_order cbsie"), "");
 }
 
 TEST_F(Locate, OnlyTheListedSourcesRunInTheirOrder) {
@@ -77,7 +78,8 @@ TEST_F(Locate, ConfiguredLibraryIsResolvedButNeverProbed) {
     place(app.workDir() + both);
     place(app.workDir() + workOnly);
     EXPECT_EQ(locate("jre_order c\njvmdll " + both), app.home + both);
-    EXPECT_EQ(locate("jre_order c\njvmdll " + workOnly), app.workDir() + workOnly);
+    // Never from the working directory: a library planted there is not loaded.
+    EXPECT_EQ(locate("jre_order c\njvmdll " + workOnly), "");
 
     const std::string absolute = app.temp.dir() + "abs" + app.separator() + lib;
     place(absolute);
@@ -97,7 +99,7 @@ TEST_F(Locate, ConfiguredLibraryIsResolvedButNeverProbed) {
 TEST_F(Locate, RuntimeBesideTheApplication) {
     EXPECT_EQ(locate("jre_order b"), "");
     runtimeAt(app.workDir() + "jre");
-    EXPECT_EQ(locate("jre_order b"), app.workDir() + "./jre/" + sub(1) + "server/" + lib);
+    EXPECT_EQ(locate("jre_order b"), "") << "a runtime in the working directory is not loaded";
     runtimeAt(app.home + "jre");
     EXPECT_EQ(locate("jre_order b"), app.home + "./jre/" + sub(1) + "server/" + lib);
 
