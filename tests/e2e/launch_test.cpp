@@ -154,31 +154,48 @@ TEST_F(Launch, ResultCodesAndTheirMessages) {
     EXPECT_TRUE(contains(missing.err, "app/Missing")) << missing.err;
 }
 
-TEST_F(Launch, VersionGateAgainstRealRuntimes) {
+TEST_F(Launch, VersionBoundsAgainstRealRuntimes) {
     for (const Jdk& jdk : installedJdks()) {
         SCOPED_TRACE(jdk.home.string());
-        std::string use = "jvmdll " + jdk.library.string() + "\r\n";
+        // The release file tells the version before anything starts.
+        std::string use = "jre_order c\r\njvmdll " + jdk.library.string() + "\r\n";
+        std::string passed = "Java Runtime Environment not found.\n  passed over " +
+                             jdk.library.string() + ": Java " + jdk.version;
         int major = std::stoi(jdk.version);
         std::string above = std::to_string(major + 1), below = std::to_string(major - 1);
         Outcome low = run(wrap(dir.path(), "low", use + "minjre " + above + "\r\n"));
-        EXPECT_EQ(low.status, 6);
-        EXPECT_EQ(low.err, "Java virtual machine version " + jdk.version + " is too low, require " +
-                               above + " or higher.\n");
+        EXPECT_EQ(low.status, 1);
+        EXPECT_EQ(low.err, passed + " is below the required " + above + "\n");
         Outcome high =
             run(wrap(dir.path(), "high", use + "minjre 1.8\r\nmaxjre " + below + "\r\n"));
-        EXPECT_EQ(high.status, 12);
-        EXPECT_EQ(high.err, "Java virtual machine version " + jdk.version +
-                                " is too high, version between 1.8 and " + below +
-                                " is required.\n");
+        EXPECT_EQ(high.status, 1);
+        EXPECT_EQ(high.err, passed + " is above the allowed " + below + "\n");
         Outcome inside = run(wrap(dir.path(), "inside",
                                   use + "minjre 1.8\r\nmaxjre " + jdk.version +
                                       "\r\nmessage 12=%s %s %s [%s][%s] %d\r\n"));
         EXPECT_EQ(inside.status, 0) << inside.err;
-        Outcome custom = run(wrap(dir.path(), "custom",
-                                  use + "maxjre 1.6\r\nmessage 12=%s|%s|%s|%s|%s|%s %d %%\r\n"));
-        EXPECT_EQ(custom.status, 12);
-        EXPECT_EQ(custom.err, jdk.version + "||1.6||| %d %\n"); // six %s, five texts
     }
+}
+
+TEST_F(Launch, VersionGateAfterStartForARuntimeOfUnknownVersion) {
+#ifndef FAKEJVM
+    GTEST_SKIP() << "the fake runtime is not built";
+#else
+    // No release file and no version in its name: only the started VM can tell.
+    std::string use = "jvmdll " + std::string(FAKEJVM) + "\r\n";
+    Environment version = {{"FAKEJVM_VERSION", "1.7.0_02"}};
+    Outcome low = run(wrap(dir.path(), "low", use + "minjre 1.7.0_20\r\n"), {}, version);
+    EXPECT_EQ(low.status, 6);
+    EXPECT_TRUE(contains(low.err, "Java virtual machine version 1.7.0_02 is too low, require "
+                                  "1.7.0_20 or higher.\n"))
+        << low.err;
+    Outcome custom = run(
+        wrap(dir.path(), "custom", use + "maxjre 1.6\r\nmessage 12=%s|%s|%s|%s|%s|%s %d %%\r\n"),
+        {}, version);
+    EXPECT_EQ(custom.status, 12);
+    EXPECT_TRUE(contains(custom.err, "1.7.0_02||1.6||| %d %\n"))
+        << custom.err; // six %s, five texts
+#endif
 }
 
 TEST_F(Launch, TestDoubleRuntimesForWhatRealOnesDoNotShow) {
