@@ -13,8 +13,8 @@ int reg(const std::vector<std::string>& words) {
 
 } // namespace
 
-bool machineKeyExists(const std::string& path, const std::string& view) {
-    return reg({"query", "HKLM\\SOFTWARE\\" + path, view}) == 0;
+bool machineKeyExists(const std::string& path, const std::string& view, const std::string& root) {
+    return reg({"query", root + "\\SOFTWARE\\" + path, view}) == 0;
 }
 
 std::string runtimeKeysInUse() {
@@ -37,17 +37,17 @@ bool MachineKeys::set(const std::string& path, const std::string& name, const st
             covered = covered || prefix == created || prefix.rfind(created + "\\", 0) == 0;
         if (covered)
             break;
-        if (!machineKeyExists(prefix, view_)) {
+        if (!machineKeyExists(prefix, view_, root_)) {
             created_.push_back(prefix);
             break;
         }
     }
-    return reg({"add", "HKLM\\SOFTWARE\\" + path, "/v", name, "/d", value, "/f", view_}) == 0;
+    return reg({"add", root_ + "\\SOFTWARE\\" + path, "/v", name, "/d", value, "/f", view_}) == 0;
 }
 
 MachineKeys::~MachineKeys() {
     for (const std::string& key : created_)
-        reg({"delete", "HKLM\\SOFTWARE\\" + key, "/f", view_});
+        reg({"delete", root_ + "\\SOFTWARE\\" + key, "/f", view_});
 }
 
 } // namespace tarn::test

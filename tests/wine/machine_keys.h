@@ -5,11 +5,13 @@
 
 namespace tarn::test {
 
-// HKEY_LOCAL_MACHINE\SOFTWARE keys written with Wine's reg.exe in one registry
-// view; the vendor keys it created are deleted again at scope exit.
+// HKEY_LOCAL_MACHINE\SOFTWARE keys (or HKEY_CURRENT_USER ones, root "HKCU")
+// written with Wine's reg.exe in one registry view; the vendor keys it created
+// are deleted again at scope exit.
 class MachineKeys {
   public:
-    explicit MachineKeys(const std::string& view) : view_(view) {}
+    explicit MachineKeys(const std::string& view, const std::string& root = "HKLM")
+        : view_(view), root_(root) {}
     ~MachineKeys();
     MachineKeys(const MachineKeys&) = delete;
     MachineKeys& operator=(const MachineKeys&) = delete;
@@ -17,10 +19,11 @@ class MachineKeys {
     bool set(const std::string& path, const std::string& name, const std::string& value);
 
   private:
-    std::string view_;
+    std::string view_, root_;
     std::vector<std::string> created_; // vendor keys under SOFTWARE to delete
 };
-bool machineKeyExists(const std::string& path, const std::string& view);
+bool machineKeyExists(const std::string& path, const std::string& view,
+                      const std::string& root = "HKLM");
 // Why the Java runtime keys must not be touched here; "" when they are free.
 std::string runtimeKeysInUse();
 

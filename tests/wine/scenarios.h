@@ -22,6 +22,10 @@ Start registryJavaHome(const Target& target, const fs::path& dir);
 Start pathRetry(const Target& target, const fs::path& dir);
 Start runtimeOfTheOtherBitness(const Target& target, const fs::path& dir);
 
+// installed_runtimes_test.cpp: a vendor key in each view, the other one naming a
+// runtime of the other bitness; the process's own is chosen.
+Start registryViewsAndBitness(const Target& target, const fs::path& dir);
+
 // process_test.cpp
 Start sharedLogFile(const Target& target, const fs::path& dir);
 // Ctrl+C while main blocks.
