@@ -14,9 +14,15 @@ namespace tarn::test {
 
 namespace {
 
-// Folders planted in the prefix's own Program Files and user profile.
+// Folders planted in the prefix's own Program Files and user profile: each
+// is removed from the outermost folder that did not exist before.
 struct PlantedFolders {
     std::vector<fs::path> roots;
+    void add(fs::path folder) {
+        while (!fs::exists(folder.parent_path()))
+            folder = folder.parent_path();
+        roots.push_back(folder);
+    }
     ~PlantedFolders() {
         for (const fs::path& root : roots)
             fs::remove_all(root);
@@ -175,13 +181,15 @@ TEST_F(Win64Installed, EveryJavaSoftKeyAndTheUsualFolders) {
     // Where a user's tools put runtimes, in this prefix's own folders.
     fs::path programs = winePrefix() / "drive_c/Program Files";
     fs::path profile = userProfile();
+    fs::path adoptium = profile / "AppData/Local/Programs/Eclipse Adoptium";
     PlantedFolders planted;
-    planted.roots = {programs / "Zulu", profile / "AppData/Local/Programs/Eclipse Adoptium",
-                     profile / "scoop", profile / ".jdks"};
-    for (const fs::path& root : planted.roots)
-        ASSERT_FALSE(fs::exists(root)) << root << " exists in the Wine prefix already";
+    for (const fs::path& folder :
+         {programs / "Zulu", adoptium, profile / "scoop", profile / ".jdks"}) {
+        ASSERT_FALSE(fs::exists(folder)) << folder << " exists in the Wine prefix already";
+        planted.add(folder);
+    }
     plant(target.runtime(), programs / "Zulu/zulu-21", "21.0.1");
-    plant(target.runtime(), planted.roots[1] / "jdk-25.0.1-hotspot");
+    plant(target.runtime(), adoptium / "jdk-25.0.1-hotspot");
     plant(target.runtime(), profile / "scoop/apps/temurin17-jdk/current");
     plant(target.runtime(), profile / ".jdks/corretto-11.0.21");
     fs::create_directories(profile / "scoop/apps/git/current");
