@@ -191,8 +191,8 @@ int32_t registryPlaces(RegistryPlace places[4]) {
     return n;
 }
 
-// A home folder named by a registry value: stale values (the folder is gone)
-// are passed over without a word in the trace's verdicts.
+// A home folder named by a registry value. A stale value (the folder is gone
+// but the key stayed) is skipped silently: only the trace mentions it.
 void offerHome(RuntimeSearch& search, const ByteString& home, const char* name) {
     if (!fileExists(home.cStr())) {
         trace("  %s: gone", home.cStr());
