@@ -90,10 +90,13 @@ void report(ResultCode result, const ByteString& version, const ByteString& minJ
         formatMessage(formatted, text.cStr(), args, 5);
         text = formatted;
     }
+    // Below "not found": what was installed but unusable, so the user knows what
+    // to install. One text, so that a windowless program shows one box.
+    for (int32_t i = 0; result == resultNoRuntime && i < passedOver.count(); ++i) {
+        text.append("\n");
+        text.append(passedOver.item(i));
+    }
     platform::reportError(text.cStr());
-    // Below "not found": what was installed but unusable, so the user knows what to install.
-    for (int32_t i = 0; result == resultNoRuntime && i < passedOver.count(); ++i)
-        platform::reportError(passedOver.item(i));
 }
 
 } // namespace

@@ -144,7 +144,7 @@ ByteString RuntimeLocator::fromApplicationRuntime(RuntimeSearch& search) {
         configured = ByteString("./jre/");
     ByteString directory = inApplicationHome(config, configured);
     ByteString library = probeDirectory(config, directory.cStr());
-    return search.judge(directory.cStr(), library, nullptr) ? library : ByteString("", 0);
+    return search.judge(directory.cStr(), library, directory.cStr()) ? library : ByteString("", 0);
 }
 
 ByteString RuntimeLocator::fromEnvironment(LaunchConfig& config) {
