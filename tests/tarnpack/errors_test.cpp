@@ -268,8 +268,9 @@ TEST(CommandLine, UsageMistakes) {
     expectUsageError({"--jar", "a.jar"}, "missing --out OUT");
     expectUsageError({"--jar", "a.jar", "--out", out, "--launcher", "s", "--target", "win32"},
                      "--launcher and --target cannot be used together");
-    expectUsageError({"--jar", "a.jar", "--out", out, "--target", "macos"},
-                     "unknown target 'macos' (expected linux-x64, win32 or win64)");
+    expectUsageError(
+        {"--jar", "a.jar", "--out", out, "--target", "macos"},
+        "unknown target 'macos' (expected linux-x64, win32, win64, win32-gui or win64-gui)");
     expectUsageError({"--jar", "a.jar", "--out"}, "option '--out' needs a value");
     expectUsageError({"--jar", "--out", out}, "option '--jar' needs a value");
     expectUsageError({"--jar=", "--out", out}, "option '--jar' needs a value");
