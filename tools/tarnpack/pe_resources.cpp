@@ -1,6 +1,8 @@
 #include "pe_resources.h"
 
 #include "pe_image.h"
+#include "resource_tree.h"
+#include "version_info.h"
 
 #include <algorithm>
 #include <cstring>
@@ -16,243 +18,6 @@ constexpr uint32_t kGroupIcon = 14;
 constexpr uint32_t kVersion = 16;
 constexpr uint32_t kManifest = 24;
 constexpr uint32_t kEnglishUs = 0x0409;
-constexpr uint32_t kUtf16CodePage = 1200;
-constexpr uint32_t kSubdirectory = 0x80000000u;
-
-// A resource type, name or language: a number, or a string when text is set.
-struct ResName {
-    std::u16string text;
-    uint32_t id = 0;
-    ResName(uint32_t id = 0) : id(id) {}
-    // Named entries come before numbered ones in a resource directory.
-    bool operator<(const ResName& other) const {
-        if (text.empty() != other.text.empty()) {
-            return !text.empty();
-        }
-        return text.empty() ? id < other.id : text < other.text;
-    }
-};
-struct Leaf {
-    uint32_t codePage = 0;
-    Bytes data;
-};
-using Languages = std::map<uint32_t, Leaf>;
-using Names = std::map<ResName, Languages>;
-using Tree = std::map<ResName, Names>;
-
-size_t alignUp(size_t value, size_t alignment) {
-    return alignment ? (value + alignment - 1) / alignment * alignment : value;
-}
-
-// ---- Reading a resource section ----------------------------------------------
-
-struct Section {
-    const uint8_t* data;
-    size_t size;
-    uint32_t rva;
-
-    void need(size_t offset, size_t count) const {
-        if (offset > size || count > size - offset) {
-            throw Error("its resource section is damaged");
-        }
-    }
-    uint32_t u16(size_t offset) const { return need(offset, 2), le16(data + offset); }
-    uint32_t u32(size_t offset) const { return need(offset, 4), le32(data + offset); }
-};
-
-ResName readName(const Section& s, uint32_t field) {
-    if (!(field & kSubdirectory)) {
-        return ResName(field);
-    }
-    size_t at = field & ~kSubdirectory;
-    size_t length = s.u16(at);
-    s.need(at + 2, 2 * length);
-    ResName name;
-    for (size_t i = 0; i < length; ++i) {
-        name.text.push_back(static_cast<char16_t>(le16(s.data + at + 2 + 2 * i)));
-    }
-    return name;
-}
-
-template <class Visit> void eachEntry(const Section& s, uint32_t directory, Visit visit) {
-    size_t at = directory & ~kSubdirectory;
-    size_t count = s.u16(at + 12) + s.u16(at + 14);
-    s.need(at + 16, 8 * count);
-    for (size_t i = 0; i < count; ++i) {
-        visit(s.u32(at + 16 + 8 * i), s.u32(at + 20 + 8 * i));
-    }
-}
-
-void needSubdirectory(uint32_t target, bool wanted) {
-    if (((target & kSubdirectory) != 0) != wanted) {
-        throw Error("its resource section is damaged");
-    }
-}
-
-Tree readTree(const Section& s) {
-    Tree tree;
-    eachEntry(s, 0, [&](uint32_t type, uint32_t typeTarget) {
-        needSubdirectory(typeTarget, true);
-        Names& names = tree[readName(s, type)];
-        eachEntry(s, typeTarget, [&](uint32_t name, uint32_t nameTarget) {
-            needSubdirectory(nameTarget, true);
-            Languages& languages = names[readName(s, name)];
-            eachEntry(s, nameTarget, [&](uint32_t language, uint32_t entry) {
-                needSubdirectory(entry, false);
-                uint32_t rva = s.u32(entry), size = s.u32(entry + 4);
-                if (rva < s.rva) {
-                    throw Error("its resource section is damaged");
-                }
-                s.need(rva - s.rva, size);
-                const uint8_t* data = s.data + (rva - s.rva);
-                languages[language] = Leaf{s.u32(entry + 8), Bytes(data, data + size)};
-            });
-        });
-    });
-    return tree;
-}
-
-// ---- Writing one -------------------------------------------------------------
-
-// Directories first, then name strings, data entries and the data itself; data
-// entries hold addresses, so the section's own address goes in.
-Bytes writeTree(const Tree& tree, uint32_t rva) {
-    size_t directories = 16 + 8 * tree.size(), strings = 0, leaves = 0;
-    auto countName = [&](const ResName& n) {
-        strings += n.text.empty() ? 0 : 2 + 2 * n.text.size();
-    };
-    for (const auto& [type, names] : tree) {
-        countName(type);
-        directories += 16 + 8 * names.size();
-        for (const auto& [name, languages] : names) {
-            countName(name);
-            directories += 16 + 8 * languages.size();
-            leaves += languages.size();
-        }
-    }
-    size_t entries = alignUp(directories + strings, 8);
-    Bytes out(alignUp(entries + 16 * leaves, 8), 0);
-    size_t nextDirectory = 0, nextString = directories, nextEntry = entries;
-
-    auto nameField = [&](const ResName& n) -> uint32_t {
-        if (n.text.empty()) {
-            return n.id;
-        }
-        size_t at = nextString;
-        putLe16(&out[at], static_cast<uint16_t>(n.text.size()));
-        for (size_t i = 0; i < n.text.size(); ++i) {
-            putLe16(&out[at + 2 + 2 * i], n.text[i]);
-        }
-        nextString += 2 + 2 * n.text.size();
-        return kSubdirectory | static_cast<uint32_t>(at);
-    };
-    // Reserves a directory of `count` entries whose first `named` have names.
-    auto directory = [&](size_t named, size_t count) {
-        size_t at = nextDirectory;
-        putLe16(&out[at + 12], static_cast<uint16_t>(named));
-        putLe16(&out[at + 14], static_cast<uint16_t>(count - named));
-        nextDirectory += 16 + 8 * count;
-        return at;
-    };
-    auto setEntry = [&](size_t dir, size_t index, uint32_t name, uint32_t target) {
-        putLe32(&out[dir + 16 + 8 * index], name);
-        putLe32(&out[dir + 20 + 8 * index], target);
-    };
-    auto namedCount = [](const auto& map) {
-        return static_cast<size_t>(std::count_if(
-            map.begin(), map.end(), [](const auto& e) { return !ResName(e.first).text.empty(); }));
-    };
-
-    size_t root = directory(namedCount(tree), tree.size());
-    size_t t = 0;
-    for (const auto& [type, names] : tree) {
-        size_t typeDir = directory(namedCount(names), names.size());
-        setEntry(root, t++, nameField(type), kSubdirectory | static_cast<uint32_t>(typeDir));
-        size_t n = 0;
-        for (const auto& [name, languages] : names) {
-            size_t nameDir = directory(0, languages.size());
-            setEntry(typeDir, n++, nameField(name), kSubdirectory | static_cast<uint32_t>(nameDir));
-            size_t l = 0;
-            for (const auto& [language, leaf] : languages) {
-                size_t entry = nextEntry;
-                nextEntry += 16;
-                setEntry(nameDir, l++, language, static_cast<uint32_t>(entry));
-                putLe32(&out[entry], rva + static_cast<uint32_t>(out.size()));
-                putLe32(&out[entry + 4], static_cast<uint32_t>(leaf.data.size()));
-                putLe32(&out[entry + 8], leaf.codePage);
-                out.insert(out.end(), leaf.data.begin(), leaf.data.end());
-                out.resize(alignUp(out.size(), 8), 0);
-            }
-        }
-    }
-    return out;
-}
-
-// ---- Text ------------------------------------------------------------------
-
-std::u16string utf16(const std::string& utf8) {
-    std::u16string out;
-    for (size_t i = 0; i < utf8.size();) {
-        uint8_t b = static_cast<uint8_t>(utf8[i]);
-        size_t extra = b < 0x80         ? 0
-                       : (b >> 5) == 6  ? 1
-                       : (b >> 4) == 14 ? 2
-                       : (b >> 3) == 30 ? 3
-                                        : 9;
-        uint32_t c = extra == 0   ? b
-                     : extra == 1 ? (b & 0x1F)
-                     : extra == 2 ? (b & 0x0F)
-                                  : (b & 0x07);
-        bool valid = extra <= 3 && i + extra < utf8.size() + (extra ? 0 : 1);
-        for (size_t k = 1; valid && k <= extra; ++k) {
-            uint8_t next = static_cast<uint8_t>(utf8[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            c = c << 6 | (next & 0x3F);
-        }
-        if (!valid || c > 0x10FFFF) {
-            out.push_back(u'\uFFFD');
-            ++i;
-            continue;
-        }
-        i += extra + 1;
-        if (c >= 0x10000) {
-            out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(c));
-        }
-    }
-    return out;
-}
-
-std::string utf8(const std::u16string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        uint32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        } else if (c >= 0xD800 && c < 0xE000) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | c >> 6);
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | c >> 12);
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | c >> 18);
-            out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 Bytes readInput(const std::string& path, const std::string& role) {
     InputFile file(path, role);
@@ -376,112 +141,12 @@ void setManifest(Tree& tree, const ResourceRequest& request, const std::string& 
     tree[ResName(kManifest)][ResName(1)][language] = Leaf{0, Bytes(xml.begin(), xml.end())};
 }
 
-// ---- Version information -------------------------------------------------------
-
-// One node of a VS_VERSIONINFO tree: header, key, value, children, each
-// 32-bit aligned from the node's start.
-Bytes versionNode(const std::string& key, bool text, const Bytes& value, size_t valueLength,
-                  const std::vector<Bytes>& children) {
-    Bytes node(6, 0);
-    putLe16(&node[2], static_cast<uint16_t>(valueLength));
-    putLe16(&node[4], text ? 1 : 0);
-    for (char c : key) {
-        node.push_back(static_cast<uint8_t>(c));
-        node.push_back(0);
-    }
-    node.insert(node.end(), {0, 0});
-    node.resize(alignUp(node.size(), 4), 0);
-    node.insert(node.end(), value.begin(), value.end());
-    for (const Bytes& child : children) {
-        node.resize(alignUp(node.size(), 4), 0);
-        node.insert(node.end(), child.begin(), child.end());
-    }
-    putLe16(&node[0], static_cast<uint16_t>(node.size()));
-    return node;
-}
-
-Bytes stringNode(const std::string& key, const std::string& value) {
-    std::u16string units = utf16(value);
-    Bytes bytes;
-    for (char16_t u : units) {
-        bytes.push_back(static_cast<uint8_t>(u));
-        bytes.push_back(static_cast<uint8_t>(u >> 8));
-    }
-    bytes.insert(bytes.end(), {0, 0});
-    return versionNode(key, true, bytes, units.size() + 1, {});
-}
-
-std::vector<uint16_t> versionNumbers(const std::string& text) {
-    std::vector<uint16_t> parts;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t dot = text.find('.', start);
-        std::string part = text.substr(start, dot == std::string::npos ? dot : dot - start);
-        if (part.empty() || part.size() > 5 ||
-            part.find_first_not_of("0123456789") != std::string::npos || std::stoul(part) > 65535) {
-            return {};
-        }
-        parts.push_back(static_cast<uint16_t>(std::stoul(part)));
-        if (dot == std::string::npos) {
-            break;
-        }
-        start = dot + 1;
-    }
-    return parts.size() <= 4 ? parts : std::vector<uint16_t>();
-}
-
-void setVersion(Tree& tree, const ResourceRequest& r) {
-    std::string version = r.appVersion.value_or("1.0");
-    std::vector<uint16_t> numbers = versionNumbers(version);
-    numbers.resize(4, 0);
-    std::string stem = r.fileName.substr(0, r.fileName.rfind('.'));
-    std::string name = r.name.value_or(stem);
-
-    Bytes fixed(52, 0);
-    uint32_t high = uint32_t(numbers[0]) << 16 | numbers[1];
-    uint32_t low = uint32_t(numbers[2]) << 16 | numbers[3];
-    const uint32_t fields[13] = {0xFEEF04BD,
-                                 0x00010000,
-                                 high,
-                                 low,
-                                 high,
-                                 low,
-                                 0x3F,
-                                 0,
-                                 0x00040004 /* VOS_NT_WINDOWS32 */,
-                                 1 /* VFT_APP */,
-                                 0,
-                                 0,
-                                 0};
-    for (size_t i = 0; i < 13; ++i) {
-        putLe32(&fixed[4 * i], fields[i]);
-    }
-    std::vector<Bytes> strings;
-    auto add = [&](const char* key, const std::optional<std::string>& value) {
-        if (value) {
-            strings.push_back(stringNode(key, *value));
-        }
-    };
-    add("CompanyName", r.vendor);
-    add("FileDescription", r.description ? r.description : name);
-    add("FileVersion", version);
-    add("InternalName", stem);
-    add("LegalCopyright", r.copyright);
-    add("OriginalFilename", r.fileName);
-    add("ProductName", name);
-    add("ProductVersion", version);
-    Bytes table = versionNode("040904b0", true, {}, 0, strings);
-    Bytes translation = {0x09, 0x04, 0xB0, 0x04}; // en-US, UTF-16
-    Bytes var = versionNode("Translation", false, translation, 4, {});
-    Bytes info = versionNode("VS_VERSION_INFO", false, fixed, 52,
-                             {versionNode("StringFileInfo", true, {}, 0, {table}),
-                              versionNode("VarFileInfo", true, {}, 0, {var})});
-
+void setVersion(Tree& tree, const ResourceRequest& request) {
     Leaf* current = firstLeaf(tree, kVersion);
     uint32_t language =
         current ? tree[ResName(kVersion)].begin()->second.begin()->first : kEnglishUs;
     tree.erase(ResName(kVersion));
-    tree[ResName(kVersion)][ResName(1)][language] = Leaf{0, info};
+    tree[ResName(kVersion)][ResName(1)][language] = Leaf{0, buildVersionInfo(request)};
 }
 
 // ---- Finding the section --------------------------------------------------------
@@ -511,39 +176,7 @@ Tree readSection(const Bytes& image, const PeSection& s) {
     }
     size_t size = std::min<size_t>(
         {s.virtualSize ? s.virtualSize : s.rawSize, s.rawSize, image.size() - s.rawOffset});
-    return readTree(Section{&image[s.rawOffset], size, s.virtualAddress});
-}
-
-// Walks the nodes of a VS_VERSIONINFO block and collects its strings.
-void versionStrings(const uint8_t* data, size_t size, int depth,
-                    std::vector<std::pair<std::string, std::string>>& out) {
-    size_t at = 0;
-    while (depth < 4 && at + 6 <= size) {
-        size_t length = le16(data + at), valueLength = le16(data + at + 2);
-        bool text = le16(data + at + 4) == 1;
-        if (length < 6 || length > size - at) {
-            return;
-        }
-        std::u16string key;
-        size_t p = at + 6;
-        for (; p + 2 <= at + length && le16(data + p) != 0; p += 2) {
-            key.push_back(static_cast<char16_t>(le16(data + p)));
-        }
-        p = at + alignUp(p + 2 - at, 4);
-        size_t valueBytes = text ? 2 * valueLength : valueLength;
-        if (depth == 3 && text && p + valueBytes <= at + length) {
-            std::u16string value;
-            for (size_t i = 0; i + 1 < valueLength; ++i) {
-                value.push_back(static_cast<char16_t>(le16(data + p + 2 * i)));
-            }
-            out.emplace_back(utf8(key), utf8(value));
-        }
-        size_t children = at + alignUp(p + valueBytes - at, 4);
-        if (children < at + length && utf8(key) != "VarFileInfo") {
-            versionStrings(data + children, at + length - children, depth + 1, out);
-        }
-        at += alignUp(length, 4);
-    }
+    return readTree(&image[s.rawOffset], size, s.virtualAddress);
 }
 
 } // namespace
@@ -668,9 +301,7 @@ void describeResources(const Bytes& image, std::ostream& out) {
         }
     }
     if (Leaf* version = firstLeaf(tree, kVersion)) {
-        std::vector<std::pair<std::string, std::string>> strings;
-        versionStrings(version->data.data(), version->data.size(), 0, strings);
-        for (const auto& [key, value] : strings) {
+        for (const auto& [key, value] : versionStrings(version->data)) {
             out << "version:         " << key << ": " << value << '\n';
         }
     }
