@@ -47,6 +47,8 @@ Options:
   --inspect EXE      show what a wrapped program carries: its configuration, where each
                      piece starts and how large it is, whether the size slot matches and,
                      for Windows programs, its icon, version strings, manifest and signature
+  -h, --help         show this help and exit
+  --version          show the version and exit
 
 Windows resources (the launcher's own stay unless replaced):
   --icon FILE.ico    the program's icon: every image of the .ico file
@@ -59,8 +61,6 @@ Windows resources (the launcher's own stay unless replaced):
   --manifest FILE    replace the launcher's manifest (asInvoker, per-monitor DPI
                      awareness, long paths, supported OS up to Windows 11)
   --admin            ask for administrator rights (requireAdministrator)
-  -h, --help         show this help and exit
-  --version          show the version and exit
 
 Options take their value as the next argument or after '=' (--jar=app.jar).
 
