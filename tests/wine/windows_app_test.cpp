@@ -65,7 +65,7 @@ void makeCertificate(const fs::path& dir) {
 }
 
 fs::path sign(const fs::path& dir, const fs::path& exe) {
-    fs::path signedExe = exe.parent_path() / ("signed-" + exe.filename().string());
+    fs::path signedExe = dir / ("signed-" + exe.filename().string());
     ProcessResult run = runCommand(
         "osslsigncode sign -certs " + quoteArgument((dir / "cert.pem").string()) + " -key " +
         quoteArgument((dir / "key.pem").string()) + " -n Demo -in " + quoteArgument(exe.string()) +
@@ -215,6 +215,14 @@ TEST_F(Win64, SignedProgramVerifiesRunsAndKeepsItsJarReadable) {
         << inspect.out;
     EXPECT_TRUE(contains(inspect.out, "slot:            matches")) << inspect.out;
     EXPECT_TRUE(contains(inspect.out, "  mainclass app/Main\n")) << inspect.out;
+
+    // A signed launcher cannot be wrapped: its table would sit inside the program.
+    fs::path signedStub = sign(dir.path(), target.stub());
+    ProcessResult refused = tarnpack({"--jar", (dir / "app.jar").string(), "--launcher",
+                                      signedStub.string(), "--out", (dir / "x.exe").string()});
+    EXPECT_TRUE(refused.status == 1 && contains(refused.out, "is signed: wrap the unsigned "
+                                                             "launcher, then sign the program"))
+        << refused.out;
 
     // One changed byte of the configuration breaks the signature.
     std::string bytes = readFile(signedExe);

@@ -214,10 +214,6 @@ void applyResources(Bytes& stub, const ResourceRequest& request, const std::stri
             throw Error(stubName + " cannot take new resources: its sections are out of order");
         }
     }
-    if (h.directoryCount > kSecurityDirectory &&
-        le32(&stub[h.directoryOffset(kSecurityDirectory)]) != 0) {
-        throw Error(stubName + " is signed: wrap the unsigned launcher, then sign the program");
-    }
     Tree tree;
     try {
         tree = readSection(stub, section);

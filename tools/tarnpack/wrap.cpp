@@ -61,6 +61,11 @@ Bytes readLauncher(const std::string& path) {
         throw Error(file.name() + " already carries an application archive " +
                     "(it is a wrapped program, not a bare launcher)");
     }
+    // Its certificate table would end up inside the program, where the launcher
+    // would take it for the end of its own content.
+    if (findCertificateTable(file)) {
+        throw Error(file.name() + " is signed: wrap the unsigned launcher, then sign the program");
+    }
     Bytes stub = file.read(0, static_cast<size_t>(file.size()));
     size_t markers = findAll(stub, kMarker, sizeof kMarker, stub.size()).size();
     if (markers == 0) {
