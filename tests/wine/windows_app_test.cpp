@@ -101,6 +101,11 @@ TEST_F(Win64, WindowlessLauncherRunsWithoutConsoleAndShowsFailuresInAMessageBox)
     Records records = tarn::test::records(readFile(log));
     EXPECT_EQ(records.main, "app/Main argc=0");
     EXPECT_TRUE(records.has("destroy"));
+    // Java's output, with nowhere to go, is dropped without harm.
+    fs::path quiet =
+        pack(dir.path(), "quiet", "win64-gui",
+             lines({"mainclass app/Main", "jvmdll " + windowsPath(target.runtime())}), {});
+    EXPECT_EQ(run(target.probe(), {"detached", windowsPath(quiet)}).out, "exit=0\n");
     Outcome failed = run(target.probe(), {"detached", windowsPath(broken)});
     EXPECT_EQ(failed.out, "exit=1\n");
     EXPECT_EQ(readFile(dir / "logs/broken.log"), message::notFound + "\r\n");
