@@ -5,6 +5,7 @@
 #include "version_info.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <map>
 #include <vector>
