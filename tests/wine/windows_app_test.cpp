@@ -200,7 +200,10 @@ TEST_F(Win64, SignedProgramVerifiesRunsAndKeepsItsJarReadable) {
     ASSERT_EQ(jar.status, 0) << jar.out;
     fs::path exe = pack(dir.path(), "app", "win64",
                         lines({"mainclass app/Main", "jvmdll " + windowsPath(target.runtime())}),
-                        {"--name", "Demo"}, readFile(dir / "app.jar"));
+                        {}, readFile(dir / "app.jar"));
+    // The checksum covers the trailer too, before signing and after.
+    Outcome windows = run(target.probe(), {"resources", windowsPath(exe)});
+    EXPECT_EQ(windows.out.rfind("checksum=right\n", 0), 0u) << windows.out;
     fs::path signedExe = sign(dir.path(), exe);
 
     ProcessResult verified = verify(dir.path(), signedExe);

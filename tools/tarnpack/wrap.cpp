@@ -131,10 +131,10 @@ void pack(const PackRequest& request) {
     trailer.insert(trailer.end(), length, length + kLengthSize);
     trailer.insert(trailer.end(), kReservedSize, 0);
 
-    // The checksum covers the whole program; only a rebuilt stub gets one (the
-    // stubs as linked carry 0, which Windows reads as "not computed").
-    if (request.resources.any()) {
-        size_t field = readPeHeaders(stub)->checksumOffset();
+    // A Windows program's checksum covers all of it, trailer and JAR included;
+    // the linker's covered the bare stub only.
+    if (std::optional<PeHeaders> pe = readPeHeaders(stub)) {
+        size_t field = pe->checksumOffset();
         putLe32(&stub[field], 0);
         PeChecksum checksum;
         checksum.add(stub.data(), stub.size());
