@@ -17,11 +17,14 @@ function(tarn_stub_flags target)
     -fno-threadsafe-statics -fno-asynchronous-unwind-tables -ffunction-sections -fdata-sections)
 endfunction()
 
-# Links with the C driver so that libstdc++ cannot creep in unnoticed.
+# Links with the C driver so that libstdc++ cannot creep in unnoticed. Windows
+# stubs are console programs unless WINDOWS is given (GUI subsystem).
 function(tarn_stub_link target)
   set_target_properties(${target} PROPERTIES LINKER_LANGUAGE C)
   target_link_options(${target} PRIVATE -s -Wl,--gc-sections -static-libgcc)
-  if(WIN32)
+  if(WIN32 AND "${ARGN}" STREQUAL "WINDOWS")
+    target_link_options(${target} PRIVATE -mwindows)
+  elseif(WIN32)
     target_link_options(${target} PRIVATE -mconsole)
   endif()
 endfunction()
@@ -34,6 +37,8 @@ endif()
 if(WIN32)
   set(TARN_JNI_INCLUDES ${CMAKE_SOURCE_DIR}/src/platform/jni ${TARN_JDK_HOME}/include)
   set(TARN_RESOURCES ${CMAKE_SOURCE_DIR}/res/tarn.rc)
+  set_source_files_properties(${TARN_RESOURCES} PROPERTIES OBJECT_DEPENDS
+    "${CMAKE_SOURCE_DIR}/res/tarn.ico;${CMAKE_SOURCE_DIR}/res/tarn.manifest")
 else()
   set(TARN_JNI_INCLUDES ${TARN_JDK_HOME}/include ${TARN_JDK_HOME}/include/linux)
   # Linux has no resources: the same string table is compiled in.

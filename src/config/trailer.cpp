@@ -68,6 +68,8 @@ ByteString findArchiveComment(const unsigned char* file, int64_t size) {
 // is then read from it.
 void LaunchConfig::locateTrailer(const unsigned char* file, int64_t size, uint32_t archiveSize) {
     trailerEnd_ = 0;
+    // A signature appended after wrapping is not part of the trailer.
+    size = signedContentEnd(file, size);
     int64_t comment = findArchiveComment(file, size).length();
     int64_t end = size - comment - int64_t(archiveSize) - 16;
     if (file != nullptr && end >= 4 && end <= size && end <= INT32_MAX)

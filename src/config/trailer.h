@@ -11,6 +11,10 @@ namespace tarn {
 // else in the launcher image.
 extern volatile unsigned char archiveSizeSlot[8];
 
+// Offset where the program's content ends: the start of the certificate table
+// of a signed Windows executable, else size.
+int64_t signedContentEnd(const unsigned char* file, int64_t size);
+
 const int32_t maxArchiveComment = 51200;
 const int32_t endOfCentralDirectorySize = 22;
 

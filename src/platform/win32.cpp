@@ -323,10 +323,6 @@ InterruptHandler installInterruptHandler(int sig, InterruptHandler handler) {
     return previous == SIG_ERR ? nullptr : previous;
 }
 
-void reportError(const char* text) {
-    fprintf(stderr, "%s\n", text);
-}
-
 } // namespace platform
 
 WideString ansiToWide(const char* text, int32_t n) {

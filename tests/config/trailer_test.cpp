@@ -152,6 +152,31 @@ TEST(Trailer, AbsentOrInconsistentTrailersGiveAnEmptyStore) {
     EXPECT_EQ(text(Loaded(exe, 100)), "");
 }
 
+TEST(Trailer, ASignatureAppendedAfterWrappingIsSkipped) {
+    // A PE32+ header whose security directory points at a certificate table
+    // after the trailer, as signing tools leave it (padded to 8 bytes first).
+    // The table is larger than any archive comment could be.
+    std::string pe = "MZ" + std::string(0x3A, '\0') + le32(0x40) + "PE"s + std::string(2, '\0');
+    pe += std::string(16, '\0') + "\xF0\x00"s + std::string(2, '\0'); // SizeOfOptionalHeader 240
+    std::string optional = "\x0B\x02"s + std::string(238, '\0');
+    optional.replace(108, 4, le32(16));
+    std::string block = "mainclass signed.Main"s + '\0';
+    std::string zip = emptyZip();
+    std::string body = pe + optional + block + le32(uint32_t(block.size())) +
+                       std::string(16, '\0') + zip + std::string(5, '\0');
+    uint32_t tableSize = 60000;
+    std::string table = le32(tableSize) + "\x00\x02\x02\x00"s + std::string(tableSize - 8, 'S');
+    std::string image = body + table;
+    image.replace(0x40 + 24 + 112 + 4 * 8, 8, le32(uint32_t(body.size())) + le32(tableSize));
+    TempDir dir;
+    writeFile(dir / "signed.exe", image);
+    EXPECT_EQ(text(Loaded(dir / "signed.exe", uint32_t(zip.size()))), "mainclass signed.Main");
+    // A directory entry reaching past the end of the file marks nothing.
+    image.replace(0x40 + 24 + 112 + 4 * 8 + 4, 4, le32(tableSize + 1));
+    writeFile(dir / "signed.exe", image);
+    EXPECT_EQ(text(Loaded(dir / "signed.exe", uint32_t(zip.size()))), "");
+}
+
 TEST(Trailer, TheRunningExecutableReadsItsOwnSlot) {
     if (test::childProcessesAreSlow())
         GTEST_SKIP() << "child processes start too slowly here";

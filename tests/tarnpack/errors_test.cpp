@@ -134,6 +134,14 @@ TEST_F(Errors, WrappedProgramIsNoLauncher) {
     EXPECT_EQ(readFile(wrapped), before);
 }
 
+TEST_F(Errors, ResourcesNeedAWindowsLauncher) {
+    writeFile(dir / "app.ico", bytesOf("not an icon"));
+    expectError(pack({"--icon", dir / "app.ico"}),
+                "launcher '" + stubPath +
+                    "' is not a Windows launcher with resources; --icon, --manifest, --admin and "
+                    "the version options need a Windows target");
+}
+
 TEST_F(Errors, ConfigurationOverOneMebibyte) {
     Bytes config(1 << 20, '#');
     config[0] = '\n';
@@ -268,8 +276,9 @@ TEST(CommandLine, UsageMistakes) {
     expectUsageError({"--jar", "a.jar"}, "missing --out OUT");
     expectUsageError({"--jar", "a.jar", "--out", out, "--launcher", "s", "--target", "win32"},
                      "--launcher and --target cannot be used together");
-    expectUsageError({"--jar", "a.jar", "--out", out, "--target", "macos"},
-                     "unknown target 'macos' (expected linux-x64, win32 or win64)");
+    expectUsageError(
+        {"--jar", "a.jar", "--out", out, "--target", "macos"},
+        "unknown target 'macos' (expected linux-x64, win32, win64, win32-gui or win64-gui)");
     expectUsageError({"--jar", "a.jar", "--out"}, "option '--out' needs a value");
     expectUsageError({"--jar", "--out", out}, "option '--jar' needs a value");
     expectUsageError({"--jar=", "--out", out}, "option '--jar' needs a value");
@@ -277,6 +286,14 @@ TEST(CommandLine, UsageMistakes) {
                      "option '--jar' given more than once");
     expectUsageError({"--inspect", "x", "--jar", "a.jar"},
                      "--inspect cannot be combined with --jar");
+    for (const char* version : {"1.2.3.4.5", "1..2", "65536", "v1", "1.2."})
+        expectUsageError({"--jar", "a.jar", "--out", out, "--app-version", version},
+                         "--app-version '" + std::string(version) +
+                             "' is not one to four numbers 0-65535 separated by dots");
+    expectUsageError({"--jar", "a.jar", "--out", out, "--target", "linux-x64", "--admin"},
+                     "icons, manifests and version information need a Windows target");
+    expectUsageError({"--jar", "a.jar", "--out", out, "--admin", "--admin"},
+                     "option '--admin' given more than once");
     EXPECT_FALSE(exists(out));
 }
 

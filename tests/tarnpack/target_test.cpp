@@ -62,6 +62,16 @@ TEST_F(Target, BuildTreeSiblings) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(readFile(outPath), expected(win64));
 
+    // The windowless launchers sit beside the console ones.
+    Bytes win32w = placeStub("build/win32/tarnw.exe", 210);
+    Bytes win64w = placeStub("build/win64/tarnw.exe", 310);
+    run = packWith(tool, {"--target", "win32-gui"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(readFile(outPath), expected(win32w));
+    run = packWith(tool, {"--target", "win64-gui"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(readFile(outPath), expected(win64w));
+
     // No --target and no --launcher: the Linux stub.
     run = packWith(tool, {});
     ASSERT_EQ(run.status, 0) << run.err;

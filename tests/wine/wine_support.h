@@ -22,6 +22,9 @@ struct Target {
     std::string name; // win32, win64
     fs::path build;   // build/<name>
     fs::path stub() const { return build / "tarn.exe"; }
+    fs::path windowless() const { return build / "tarnw.exe"; }
+    // Reads resources through the Windows API, starts programs without handles.
+    fs::path probe() const { return build / "tests/windows_probe.exe"; }
     fs::path runtime() const { return build / "tests/fakejvm/runtime/jvm.dll"; }
     fs::path noEntry() const { return build / "tests/fakejvm/noentry/jvm.dll"; }
     fs::path needsCompanion() const { return build / "tests/fakejvm/needs_companion/jvm.dll"; }

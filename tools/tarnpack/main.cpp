@@ -3,6 +3,7 @@
 #include "io.h"
 #include "wrap.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iostream>
 #include <map>
@@ -21,7 +22,8 @@ const char kHelp[] =
 
 Usage:
   tarnpack --jar APP.jar --out OUT [--config CFG] [--launcher STUB | --target TARGET]
-           [--main-class NAME]
+           [--main-class NAME] [Windows resources: --icon --app-version --name --vendor
+           --description --copyright --manifest --admin]
   tarnpack --inspect EXE
   tarnpack --help | --version
 
@@ -36,21 +38,37 @@ Options:
   --launcher STUB    the launcher stub to copy
   --target TARGET    the stub built for TARGET: linux-x64 (the default), win32 or win64,
                      looked up as ../TARGET/tarn[.exe] beside tarnpack, then as
-                     ../lib/tarn/TARGET/tarn[.exe]
+                     ../lib/tarn/TARGET/tarn[.exe]; win32-gui and win64-gui pick the
+                     windowless launcher tarnw.exe (no console; failures in a message box)
   --main-class NAME  the class to run. It is added as a line 'mainclass NAME', ahead of
                      any mainclass line the configuration already has. Without it, a
                      configuration naming no main class gets the Main-Class from the
                      JAR's META-INF/MANIFEST.MF
   --inspect EXE      show what a wrapped program carries: its configuration, where each
-                     piece starts and how large it is, and whether the size slot matches
+                     piece starts and how large it is, whether the size slot matches and,
+                     for Windows programs, its icon, version strings, manifest and signature
   -h, --help         show this help and exit
   --version          show the version and exit
+
+Windows resources (the launcher's own stay unless replaced):
+  --icon FILE.ico    the program's icon: every image of the .ico file
+  --app-version V    FileVersion and ProductVersion, 1 to 4 numbers (1.2.3.4)
+  --name TEXT        ProductName (default: the output's file name without extension)
+  --vendor TEXT      CompanyName
+  --description TEXT FileDescription (default: the name)
+  --copyright TEXT   LegalCopyright
+                     any of these five writes a new version resource
+  --manifest FILE    replace the launcher's manifest (asInvoker, per-monitor DPI
+                     awareness, long paths, supported OS up to Windows 11)
+  --admin            ask for administrator rights (requireAdministrator)
 
 Options take their value as the next argument or after '=' (--jar=app.jar).
 
 Examples:
   tarnpack --jar app.jar --out app
   tarnpack --jar app.jar --config app.cfg --target win64 --out app.exe
+  tarnpack --jar app.jar --target win64-gui --icon app.ico --name App --app-version 2.1 \
+           --vendor "Example Ltd" --out app.exe
   tarnpack --jar app.jar --main-class com.example.Main --launcher ./tarn --out app
   tarnpack --inspect app.exe
 
@@ -69,8 +87,16 @@ struct Options {
     std::map<std::string, std::string> values;
 };
 
-const char* const kValueOptions[] = {"--jar",    "--out",        "--config", "--launcher",
-                                     "--target", "--main-class", "--inspect"};
+const char* const kValueOptions[] = {"--jar",     "--out",        "--config",      "--launcher",
+                                     "--target",  "--main-class", "--icon",        "--manifest",
+                                     "--name",    "--vendor",     "--description", "--copyright",
+                                     "--inspect", "--app-version"};
+const char* const kFlagOptions[] = {"--admin"};
+
+bool isFlag(const std::string& option) {
+    return std::find(std::begin(kFlagOptions), std::end(kFlagOptions), option) !=
+           std::end(kFlagOptions);
+}
 
 bool takesValue(const std::string& option) {
     for (const char* known : kValueOptions) {
@@ -100,6 +126,12 @@ std::optional<Options> parse(int argc, char** argv) {
         if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
             name = arg.substr(0, equals);
             value = arg.substr(equals + 1);
+        }
+        if (isFlag(arg)) {
+            if (!options.values.emplace(arg, "").second) {
+                throw UsageError{"option '" + arg + "' given more than once"};
+            }
+            continue;
         }
         if (!takesValue(name)) {
             if (name.size() > 1 && name[0] == '-') {
@@ -167,8 +199,26 @@ int run(int argc, char** argv) {
     if (launcher && target) {
         throw UsageError{"--launcher and --target cannot be used together"};
     }
-    if (target && *target != "linux-x64" && *target != "win32" && *target != "win64") {
-        throw UsageError{"unknown target '" + *target + "' (expected linux-x64, win32 or win64)"};
+    const char* const targets[] = {"linux-x64", "win32", "win64", "win32-gui", "win64-gui"};
+    if (target && std::find(std::begin(targets), std::end(targets), *target) == std::end(targets)) {
+        throw UsageError{"unknown target '" + *target +
+                         "' (expected linux-x64, win32, win64, win32-gui or win64-gui)"};
+    }
+    tarnpack::ResourceRequest& resources = request.resources;
+    resources.icon = take(options, "--icon");
+    resources.manifest = take(options, "--manifest");
+    resources.admin = take(options, "--admin").has_value();
+    resources.appVersion = take(options, "--app-version");
+    resources.name = take(options, "--name");
+    resources.vendor = take(options, "--vendor");
+    resources.description = take(options, "--description");
+    resources.copyright = take(options, "--copyright");
+    if (resources.appVersion && !tarnpack::isAppVersion(*resources.appVersion)) {
+        throw UsageError{"--app-version '" + *resources.appVersion +
+                         "' is not one to four numbers 0-65535 separated by dots"};
+    }
+    if (resources.any() && target && target->rfind("win", 0) != 0) {
+        throw UsageError{"icons, manifests and version information need a Windows target"};
     }
     request.jar = *jar;
     request.out = *out;

@@ -2,6 +2,9 @@
 
 #include "config_text.h"
 #include "io.h"
+#include "pe_image.h"
+#include "pe_resources.h"
+#include "signing.h"
 #include "zip.h"
 
 #include <algorithm>
@@ -58,6 +61,11 @@ Bytes readLauncher(const std::string& path) {
         throw Error(file.name() + " already carries an application archive " +
                     "(it is a wrapped program, not a bare launcher)");
     }
+    // Its certificate table would end up inside the program, where the launcher
+    // would take it for the end of its own content.
+    if (findCertificateTable(file)) {
+        throw Error(file.name() + " is signed: wrap the unsigned launcher, then sign the program");
+    }
     Bytes stub = file.read(0, static_cast<size_t>(file.size()));
     size_t markers = findAll(stub, kMarker, sizeof kMarker, stub.size()).size();
     if (markers == 0) {
@@ -88,6 +96,11 @@ void pack(const PackRequest& request) {
     InputFile jar(request.jar, "JAR");
     ArchiveLayout layout = measureArchive(jar);
     Bytes stub = readLauncher(request.launcher);
+    if (request.resources.any()) {
+        ResourceRequest resources = request.resources;
+        resources.fileName = fs::path(request.out).filename().string();
+        applyResources(stub, resources, describe("launcher", request.launcher));
+    }
     Bytes config = request.config ? readConfig(*request.config) : Bytes();
 
     if (hasMainClassLine(config)) {
@@ -117,6 +130,22 @@ void pack(const PackRequest& request) {
     putLe32(length, static_cast<uint32_t>(trailer.size()));
     trailer.insert(trailer.end(), length, length + kLengthSize);
     trailer.insert(trailer.end(), kReservedSize, 0);
+
+    // A Windows program's checksum covers all of it, trailer and JAR included;
+    // the linker's covered the bare stub only.
+    if (std::optional<PeHeaders> pe = readPeHeaders(stub)) {
+        size_t field = pe->checksumOffset();
+        putLe32(&stub[field], 0);
+        PeChecksum checksum;
+        checksum.add(stub.data(), stub.size());
+        checksum.add(trailer.data(), trailer.size());
+        Bytes chunk;
+        for (uint64_t at = 0; at < jar.size(); at += chunk.size()) {
+            chunk = jar.read(at, static_cast<size_t>(std::min<uint64_t>(jar.size() - at, 1 << 20)));
+            checksum.add(chunk.data(), chunk.size());
+        }
+        putLe32(&stub[field], checksum.value());
+    }
 
     OutputFile out(request.out);
     out.write(stub);
@@ -203,7 +232,9 @@ void printConfigText(const Bytes& config, std::ostream& out) {
 void inspect(const std::string& path, std::ostream& out) {
     InputFile file(path, "file");
     const std::string notWrapped = file.name() + " is not a wrapped program";
-    std::optional<uint64_t> endRecord = launcherEndSearch(file, file.size());
+    // A signature appended after wrapping ends the program's own content.
+    uint64_t end = contentEnd(file);
+    std::optional<uint64_t> endRecord = launcherEndSearch(file, end);
     if (!endRecord) {
         throw Error(notWrapped + " (no application archive at its end)");
     }
@@ -263,9 +294,21 @@ void inspect(const std::string& path, std::ostream& out) {
         << " (" << block.size() << " bytes + NUL), " << encodingName(detectEncoding(block)) << '\n'
         << "reserved:        16 bytes, " << (reservedZero ? "all zero" : "NOT ZERO") << '\n'
         << "archive:         offset " << trailer->archiveOffset << ", size " << archiveSize << '\n'
-        << "archive comment: " << (file.size() - archiveEnd) << " bytes\n"
-        << "slot:            " << slotText << '\n'
-        << "configuration text:\n";
+        << "archive comment: " << (end - archiveEnd) << " bytes\n"
+        << "slot:            " << slotText << '\n';
+    if (readPeHeaders(stub)) {
+        describeResources(stub, out);
+        std::optional<CertificateTable> table = findCertificateTable(file);
+        std::string signer =
+            table ? signerSubject(file.read(table->offset, static_cast<size_t>(table->size))) : "";
+        out << "signature:       "
+            << (!table ? "none"
+                       : "signed by " + (signer.empty() ? "(signer not readable)" : signer) +
+                             "; certificate table at offset " + std::to_string(table->offset) +
+                             ", " + std::to_string(table->size) + " bytes")
+            << '\n';
+    }
+    out << "configuration text:\n";
     printConfigText(block, out);
 }
 
@@ -276,10 +319,13 @@ std::string locateLauncher(const std::string& target, const std::string& argv0) 
         self = fs::absolute(argv0, ec);
     }
     fs::path dir = self.parent_path();
-    std::string name = target == "linux-x64" ? "tarn" : "tarn.exe";
+    // The windowless launcher sits beside the console one: win64-gui is win64/tarnw.exe.
+    bool gui = target.size() > 4 && target.compare(target.size() - 4, 4, "-gui") == 0;
+    std::string folder = gui ? target.substr(0, target.size() - 4) : target;
+    std::string name = target == "linux-x64" ? "tarn" : gui ? "tarnw.exe" : "tarn.exe";
     const fs::path candidates[] = {
-        (dir / ".." / target / name).lexically_normal(),
-        (dir / ".." / "lib" / "tarn" / target / name).lexically_normal(),
+        (dir / ".." / folder / name).lexically_normal(),
+        (dir / ".." / "lib" / "tarn" / folder / name).lexically_normal(),
     };
     for (const fs::path& candidate : candidates) {
         if (fs::is_regular_file(candidate, ec)) {

@@ -1,6 +1,8 @@
 // Making a wrapped program (stub + configuration block + JAR) and taking one apart.
 #pragma once
 
+#include "pe_resources.h"
+
 #include <optional>
 #include <ostream>
 #include <string>
@@ -15,6 +17,7 @@ struct PackRequest {
     std::string launcher;
     std::optional<std::string> config;
     std::optional<std::string> mainClass;
+    ResourceRequest resources;
 };
 
 void pack(const PackRequest& request);
