@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarn::test {
 namespace {
@@ -94,7 +97,7 @@ TEST(Process, SecondInstanceOfTheSamePathIsRefused) {
 
     fs::path blank = wrap(dir.path(), "blank", "singleinstance true \r\nmainclass app.Thrower\r\n");
     Background unguarded = start(blank, dir.path());
-    EXPECT_EQ(run(blank).status, 0); // "true " is not true: no guard
+    EXPECT_EQ(run(blank).status, 1); // "true " is not true: no guard (Thrower fails)
     unguarded.finish();
 
     kill(first.pid, SIGKILL);
@@ -114,6 +117,54 @@ TEST(Process, InterruptEndsTheApplicationWithStatusZero) {
         EXPECT_EQ(r.status, 0) << sig << r.err;
         EXPECT_FALSE(contains(r.out, "woke up"));
     }
+}
+
+size_t count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+TEST(Process, InterruptsStillCountWhileTheVmWaitsForApplicationThreads) {
+    TempDir dir;
+    for (const Jdk& jdk : installedJdks()) {
+        fs::path exe = wrap(dir.path(), "lingering",
+                            "mainclass app.Lingerer\r\njvmdll " + jdk.library.string() + "\r\n");
+        for (int sig : {SIGTERM, SIGINT}) {
+            SCOPED_TRACE(jdk.home.string() + (sig == SIGINT ? " SIGINT" : " SIGTERM"));
+            Background app = start(exe, dir.path());
+            // main has returned and its thread left the VM: the launcher is destroying it.
+            ASSERT_TRUE(app.waitForOutput("main gone"));
+            kill(app.pid, sig);
+            Outcome r = app.finish();
+            EXPECT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(count(r.out, "hook ran"), 1u) << r.out;
+            EXPECT_FALSE(contains(r.out, "lingered"));
+        }
+    }
+}
+
+TEST(Process, AnInterruptIgnoredAtStartStaysIgnored) {
+    TempDir dir;
+    fs::path exe = wrap(dir.path(), "nohup", "mainclass app.Lingerer\r\n");
+    Background app = start(exe, dir.path(), {}, {}, [] { signal(SIGINT, SIG_IGN); });
+    ASSERT_TRUE(app.waitForOutput("main gone"));
+    std::string status = readFile("/proc/" + std::to_string(app.pid) + "/status");
+    size_t ignored = status.find("SigIgn:");
+    ASSERT_NE(ignored, std::string::npos);
+    EXPECT_TRUE(std::stoull(status.substr(ignored + 7), nullptr, 16) & (1ull << (SIGINT - 1)));
+    kill(app.pid, SIGINT);
+    // Still running: more ticks come after the interrupt.
+    size_t ticks = count(readFile(app.out), "tick");
+    std::string more;
+    for (size_t i = 0; i < ticks + 3; ++i)
+        more += "tick\n";
+    EXPECT_TRUE(app.waitForOutput(more));
+    kill(app.pid, SIGTERM);
+    Outcome r = app.finish();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(contains(r.out, "hook ran"));
 }
 
 } // namespace

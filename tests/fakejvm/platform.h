@@ -42,7 +42,9 @@ class Mutex {
 
 class LockGuard {
   public:
+    enum Adopt { adopt }; // takes over a mutex the caller has locked
     explicit LockGuard(Mutex& m) : m_(m) { m_.lock(); }
+    LockGuard(Mutex& m, Adopt) : m_(m) {}
     ~LockGuard() { m_.unlock(); }
     LockGuard(const LockGuard&) = delete;
     LockGuard& operator=(const LockGuard&) = delete;

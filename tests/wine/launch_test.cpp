@@ -55,6 +55,7 @@ Start fullLaunch(const Target& target, const fs::path& dir) {
         EXPECT_EQ(r.err, "");
         std::string self = windowsPath(exe), home = windowsDir(dir);
         std::vector<std::string> expected = {
+            "default args version=0x10001 javaStackSize=0",
             "create version=0x10002 options=6 ignoreUnrecognized=1",
             "option[0]=-Xmx64m",
             "option[1]=-Dfrom.option=\xE9\x80",
@@ -103,10 +104,12 @@ Start mainThrows(const Target& target, const fs::path& dir) {
     fs::path exe = wrap(target, dir, "throws", lines({appMain(), use(target.runtime())}));
     Start s{"main throws", exe, {}, {{"FAKEJVM_THROW", "1"}}, {}, {}, {}};
     s.check = [](const Outcome& r) {
-        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.status, 1);
         EXPECT_TRUE(contains(r.err, "java.lang.RuntimeException: FAKEJVM_THROW"));
         EXPECT_FALSE(contains(r.err, "Java Runtime") || contains(r.err, "startup class"));
-        EXPECT_TRUE(records(r.out).has("destroy"));
+        Records got = records(r.out);
+        EXPECT_TRUE(got.has("uncaught java.lang.RuntimeException"));
+        EXPECT_TRUE(got.has("destroy"));
     };
     return s;
 }

@@ -44,7 +44,7 @@ Start sharedLogFile(const Target& target, const fs::path& dir) {
         EXPECT_EQ(r.status, 7);
         EXPECT_EQ(r.out + r.err, "");
         std::string text = readFile(log);
-        EXPECT_EQ(text.rfind("kept\r\nFAKEJVM create ", 0), 0u) << text;
+        EXPECT_EQ(text.rfind("kept\r\nFAKEJVM default args ", 0), 0u) << text;
         EXPECT_TRUE(contains(text, "java.lang.NoClassDefFoundError: app/Main")) << text;
         EXPECT_TRUE(contains(text, "FAKEJVM destroy\n")) << text;
         // The launcher's line is written in text mode: CR LF.
@@ -138,7 +138,7 @@ TEST_F(Win64Process, RedirectionAppendsToFilesSharedByBothStreams) {
         wrap(target, d, "split", base(target) + lines({"stdout out.log", "stderr err.log"}));
     for (const char* word : {"one", "two"}) {
         r = run(split, {word}, {{"FAKEJVM_THROW", "1"}}, d);
-        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.out + r.err, "");
     }
     Records out = records(readFile(d / "out.log"));
@@ -160,7 +160,7 @@ TEST_F(Win64Process, RedirectionIntoACommand) {
                                               "stderr |more > " + windowsPath(d / "err.txt"),
                                               "argv first second"}));
     Outcome r = run(exe, {}, {{"FAKEJVM_THROW", "1"}}, d);
-    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(r.out + r.err, "");
     Records out = records(waitForFile(d / "out.txt", "FAKEJVM destroy"));
     EXPECT_EQ(out.args, (std::vector<std::string>{"first", "second"}));
@@ -173,7 +173,7 @@ TEST_F(Win64Process, RedirectionIntoACommand) {
     fs::path both =
         wrap(target, d, "both", base(target) + lines({"stdout " + command, "stderr " + command}));
     r = run(both, {"only"}, {{"FAKEJVM_THROW", "1"}}, d);
-    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(r.out + r.err, "");
     std::string text = waitForFile(d / "both.txt", "FAKEJVM destroy");
     EXPECT_TRUE(contains(text, "FAKEJVM arg[0]=only\n")) << text;
