@@ -254,5 +254,31 @@ TEST_F(Win64Discovery, LibraryNeedingItsBinDirectoryLoadsOnTheRetry) {
     EXPECT_TRUE(contains(r.err, "\n\n" + message::notValid + "\n")) << r.err;
 }
 
+TEST_F(Win64Discovery, DependenciesComeFromTheRuntimesFolderNeverTheWorkingDirectory) {
+    // Beside the library: found on the first load, PATH stays as it was.
+    fs::path own = dir / "own/bin/server";
+    place(target.needsCompanion(), own / "jvm.dll");
+    place(target.companion(), own / "companion.dll");
+    fs::path exe = wrap(target, dir.path(), "own",
+                        lines({"mainclass app/Main", "jvmdll " + windowsPath(own / "jvm.dll"),
+                               "property path=%PATH%"}));
+    Outcome r = run(exe, {}, {}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> properties = records(r.out).properties;
+    ASSERT_EQ(properties.size(), 1u) << r.out;
+    EXPECT_FALSE(contains(properties[0], "\\..")) << properties[0];
+
+    // Planted in the working directory: not loaded, so the runtime is not usable.
+    fs::path planted = dir / "planted";
+    place(target.needsCompanion(), dir / "rt/bin/server/jvm.dll");
+    place(target.companion(), planted / "companion.dll");
+    exe =
+        wrap(target, dir.path(), "planted",
+             "mainclass app/Main\r\njvmdll " + windowsPath(dir / "rt/bin/server/jvm.dll") + "\r\n");
+    r = run(exe, {}, {}, planted);
+    EXPECT_EQ(r.status, 2) << r.out;
+    EXPECT_TRUE(contains(r.err, message::notValid)) << r.err;
+}
+
 } // namespace
 } // namespace tarn::test

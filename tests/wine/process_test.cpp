@@ -216,5 +216,32 @@ TEST_F(Win64Process, InterruptWhileMainRunsEndsWithStatusZero) {
     interruptWhileMainRuns(target, dir.path());
 }
 
+TEST_F(Win64Process, InterruptStillCountsWhileTheVmWaitsForApplicationThreads) {
+    fs::path exe = wrap(target, dir.path(), "lingering", base(target));
+    Background app(exe, dir.path(), {{"FAKEJVM_LINGER", "1"}}, dir.path());
+    ASSERT_TRUE(app.waitForOutput("FAKEJVM destroy waiting")) << app.output();
+    app.signal(SIGINT);
+    Outcome r = app.finish();
+    EXPECT_EQ(r.status, 0) << r.err;
+    Records got = records(r.out);
+    EXPECT_TRUE(got.has("attach")) << r.out;
+    EXPECT_TRUE(got.has("exit 0")) << r.out;
+}
+
+TEST_F(Win64Process, AProgramTooLongForTheMutexNameIsStillGuarded) {
+    // 255 characters of Windows path: with ".tarn" the name is past what a
+    // mutex name may hold.
+    size_t folder = windowsDir(dir.path()).size();
+    fs::path exe = wrap(target, dir.path(), std::string(255 - folder - 4, 'l'),
+                        base(target) + "singleinstance true\r\n");
+    ASSERT_EQ(windowsPath(exe).size(), 255u) << windowsPath(exe);
+    Background first(exe, dir.path(), {{"FAKEJVM_BLOCK", "1"}}, dir.path());
+    ASSERT_TRUE(first.waitForOutput("FAKEJVM blocking")) << first.output();
+    Outcome second = run(exe, {}, {}, dir.path());
+    EXPECT_EQ(second.status, 11);
+    EXPECT_EQ(second.err, message::running + "\n");
+    EXPECT_EQ(second.out, ""); // no mutex error
+}
+
 } // namespace
 } // namespace tarn::test
