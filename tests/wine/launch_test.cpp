@@ -61,7 +61,7 @@ Start fullLaunch(const Target& target, const fs::path& dir) {
             "option[1]=-Dfrom.option=\xE9\x80",
             "option[2]=-Djava.class.path=Z:\\nowhere",
             "option[3]=-Djava.class.path=" + self + ";" + home + "lib\\extra.jar;" + home +
-                "more.zip;" + home + "libs/nested/Second.JAR;Z:\\env\\one;",
+                "more.zip;" + home + "libs/nested/Second.JAR;Z:\\env\\one",
             "option[4]=-Dtarn.app.path=" + self,
             "option[5]=-Dapplication.home=" + home,
             "property utf=gr\xC3\xBC\xC3\x9F \xE2\x82\xAC",
