@@ -924,6 +924,9 @@ jint create(JavaVM** pvm, void** penv, void* vargs) {
         options.emplace_back(args->options[i].optionString);
         record("option[" + std::to_string(i) + "]=" + record_bytes(options.back()));
     }
+    if (switch_on("FAKEJVM_REPORT_STACK")) {
+        record("thread stack=" + std::to_string(thread_stack_size()));
+    }
     if (switch_on("FAKEJVM_CREATE_FAIL")) {
         record("create failed");
         return JNI_ERR;

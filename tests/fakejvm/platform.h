@@ -26,6 +26,9 @@ void sleep_ms(unsigned ms);
 // Opaque id of the calling thread.
 unsigned long long current_thread_id();
 
+// The stack the calling thread reserved, in bytes (0 when unknown).
+unsigned long long thread_stack_size();
+
 // A plain mutex with static storage; the double's state is shared by all threads.
 class Mutex {
   public:

@@ -172,6 +172,23 @@ TEST_F(Win64Launch, OptionsClassPathPropertiesAndArgumentsReachTheRuntime) {
     runOne(fullLaunch(target, dir.path()));
 }
 
+TEST_F(Win64Launch, TheVmStartsOnAThreadWithTheConfiguredStack) {
+    Environment report = {{"FAKEJVM_REPORT_STACK", "1"}, {"FAKEJVM_STACK_SIZE", "0"}};
+    fs::path exe = wrap(target, dir.path(), "large",
+                        lines({appMain(), use(target.runtime()), "option -Xss64m"}));
+    Records got = records(run(exe, {}, report, dir.path()).out);
+    EXPECT_TRUE(got.has("thread stack=67108864")) << got.create;
+    EXPECT_FALSE(contains(got.all.front(), "default args")); // -Xss was enough
+    // Without -Xss the VM's default; HotSpot on Windows says 0: the program's own.
+    exe = wrap(target, dir.path(), "standard", lines({appMain(), use(target.runtime())}));
+    got = records(run(exe, {}, report, dir.path()).out);
+    EXPECT_TRUE(got.has("default args version=0x10001 javaStackSize=0"));
+    EXPECT_TRUE(got.has("thread stack=2097152"));
+    report["FAKEJVM_STACK_SIZE"] = "8388608";
+    got = records(run(exe, {}, report, dir.path()).out);
+    EXPECT_TRUE(got.has("thread stack=8388608"));
+}
+
 TEST_F(Win64Launch, AnsiTextFromConfigurationCommandLineAndPaths) {
     // No mark: the configuration is in the ANSI code page; é is E9 there.
     fs::create_directories(dir / "d\xC3\xA9\xE2\x82\xAC");
