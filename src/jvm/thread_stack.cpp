@@ -6,23 +6,23 @@ namespace tarn {
 
 namespace {
 
-const uint64_t kilo = 1024;
 // java raises smaller non-zero sizes to this, so the VM can start at all.
-const uint64_t minimumStack = 64 * kilo;
+const uint64_t minimumStack = 64 * 1024;
 const uint64_t saturated = uint64_t(1) << 62;
 
-uint64_t scaled(uint64_t n, uint64_t factor) {
-    return n > saturated / factor ? saturated : n * factor;
+// Shifts, not divisions: the 32-bit Windows stub has no 64-bit division of its own.
+uint64_t scaled(uint64_t n, int kiloPower) {
+    int shift = 10 * kiloPower;
+    return n > (saturated >> shift) ? saturated : n << shift;
 }
 
 bool parseSize(const char* text, uint64_t& size) {
     if (*text < '0' || *text > '9')
         return false;
     uint64_t n = 0;
-    for (; *text >= '0' && *text <= '9'; ++text) {
-        uint64_t digit = uint64_t(*text - '0');
-        n = n > (saturated - digit) / 10 ? saturated : n * 10 + digit;
-    }
+    const uint64_t lastBeforeSaturation = (saturated - 9) / 10; // folded at compile time
+    for (; *text >= '0' && *text <= '9'; ++text)
+        n = n > lastBeforeSaturation ? saturated : n * 10 + uint64_t(*text - '0');
     if (text[0] != 0 && text[1] != 0)
         return false;
     switch (*text) {
@@ -31,19 +31,19 @@ bool parseSize(const char* text, uint64_t& size) {
         return true;
     case 'k':
     case 'K':
-        size = scaled(n, kilo);
+        size = scaled(n, 1);
         return true;
     case 'm':
     case 'M':
-        size = scaled(n, kilo * kilo);
+        size = scaled(n, 2);
         return true;
     case 'g':
     case 'G':
-        size = scaled(n, kilo * kilo * kilo);
+        size = scaled(n, 3);
         return true;
     case 't':
     case 'T':
-        size = scaled(n, kilo * kilo * kilo * kilo);
+        size = scaled(n, 4);
         return true;
     default:
         return false;
@@ -62,7 +62,7 @@ bool parseStackSizeOption(const char* option, uint64_t& size) {
     } else if (strncmp(option, threadStackSize, sizeof threadStackSize - 1) == 0) {
         if (!parseSize(option + sizeof threadStackSize - 1, parsed))
             return false;
-        parsed = scaled(parsed, kilo);
+        parsed = scaled(parsed, 1);
     } else {
         return false;
     }
