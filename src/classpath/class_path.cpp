@@ -44,13 +44,24 @@ bool isArchiveName(const ByteString& name) {
     return extension.equalsNoCase(".jar") || extension.equalsNoCase(".zip");
 }
 
-// A variable that is defined but empty still adds its separator.
+// To Java an empty entry, like ".", means the working directory: nothing may be
+// loaded from there because a variable happens to be empty, so such entries go.
 void appendVariable(ByteString& classPath, const char* name) {
-    const char* value = platform::getEnv(name);
-    if (value == nullptr)
+    const char* p = platform::getEnv(name);
+    if (p == nullptr)
         return;
-    classPath.appendChar(platform::classPathSeparator);
-    classPath.append(value);
+    while (*p) {
+        const char* start = p;
+        while (*p && *p != platform::classPathSeparator)
+            ++p;
+        int32_t n = int32_t(p - start);
+        if (n > 0 && !(n == 1 && start[0] == '.')) {
+            classPath.appendChar(platform::classPathSeparator);
+            classPath.append(start, n);
+        }
+        if (*p)
+            ++p;
+    }
 }
 
 } // namespace

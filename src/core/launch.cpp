@@ -99,15 +99,54 @@ void report(ResultCode result, const ByteString& version, const ByteString& minJ
     platform::reportError(text.cStr());
 }
 
+// Everything from VM creation to its end, on the thread that runs main.
+struct VmRun {
+    LaunchConfig* config;
+    JavaHost* host;
+    int argc;
+    char** argv;
+    PreMainCallback preMain;
+    int extraCount;
+    char** extra;
+    ResultCode result;
+};
+
+void runVm(void* context) {
+    VmRun& run = *static_cast<VmRun*>(context);
+    LaunchConfig& config = *run.config;
+    JavaHost& host = *run.host;
+    ByteString minJre = config.minJre();
+    ByteString maxJre = config.maxJre();
+    ByteString version;
+
+    ResultCode result = host.startVm();
+    if (result == resultOk) {
+        setProperties(config, host);
+        result = checkVersion(host, minJre, maxJre, version);
+    }
+    if (result == resultOk) {
+        if (run.preMain)
+            run.preMain();
+        StringList words;
+        config.collectValues("argv", words, false, true);
+        ByteString mainClass = config.mainClass();
+        traceMainCall(mainClass, words, run.argc, run.argv, run.extraCount, run.extra);
+        result = host.runMainClass(mainClass.cStr(), words, run.argc, run.argv, run.extraCount,
+                                   run.extra);
+    }
+    // Only main can end with an exception here, and the VM reports that one.
+    if (result != resultOk && result != resultMainThrew)
+        report(result, version, minJre, maxJre, StringList());
+    host.destroyVm();
+    run.result = result;
+}
+
 } // namespace
 
 ResultCode runLaunchSequence(int argc, char** argv, PreMainCallback preMain, int extraCount,
                              char** extra) {
     LaunchConfig& config = *currentConfig;
     JavaHost& host = *currentHost;
-    ByteString minJre = config.minJre();
-    ByteString maxJre = config.maxJre();
-    ByteString version;
 
     applyExports(config);
     addLauncherOptions(config, host);
@@ -117,23 +156,19 @@ ResultCode runLaunchSequence(int argc, char** argv, PreMainCallback preMain, int
     if (library.isEmpty())
         result = resultNoRuntime;
     if (result == resultOk)
-        result = host.createVm(library.cStr());
-    if (result == resultOk) {
-        setProperties(config, host);
-        result = checkVersion(host, minJre, maxJre, version);
+        result = host.loadRuntime(library.cStr());
+    if (result != resultOk) {
+        ByteString none;
+        report(result, none, none, none, passedOver);
+        return result;
     }
-    if (result == resultOk) {
-        if (preMain)
-            preMain();
-        StringList words;
-        config.collectValues("argv", words, false, true);
-        ByteString mainClass = config.mainClass();
-        traceMainCall(mainClass, words, argc, argv, extraCount, extra);
-        result = host.runMainClass(mainClass.cStr(), words, argc, argv, extraCount, extra);
-    }
-    if (result != resultOk)
-        report(result, version, minJre, maxJre, passedOver);
-    return result;
+    // As java does: the VM and main get a thread whose stack is the -Xss size
+    // (or the VM's default), while this one waits. Where no such thread can be
+    // made, this one will do.
+    VmRun run = {&config, &host, argc, argv, preMain, extraCount, extra, resultOk};
+    if (!platform::runOnNewThread(host.mainThreadStackSize(), runVm, &run))
+        runVm(&run);
+    return run.result;
 }
 
 } // namespace tarn

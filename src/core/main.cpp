@@ -36,9 +36,8 @@ int main(int argc, char** argv) {
 
     ResultCode result = runLaunchSequence(argc - 1, argv + 1, installInterruptHandlers, 0, nullptr);
 
-    // An interrupt arriving now must not reach a VM that is being destroyed.
-    currentHost = nullptr;
     host.unload();
+    currentHost = nullptr;
     currentConfig = nullptr;
     return result;
 }

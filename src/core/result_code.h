@@ -14,6 +14,10 @@ const ResultCode resultVersionTooLow = 6;
 const ResultCode resultNoMainClass = 7;
 const ResultCode resultNoMainMethod = 8;
 const ResultCode resultVersionTooHigh = 12;
+// An exception escaped main. The VM reports it through the thread's
+// uncaught-exception handler; the launcher prints nothing and, as java does,
+// exits with status 1.
+const ResultCode resultMainThrew = 1;
 // Message id of the second-instance text; that path exits with status 11.
 const int messageAlreadyRunning = 13;
 const int exitAlreadyRunning = 11;

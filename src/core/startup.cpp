@@ -36,17 +36,30 @@ void applyForcedWorkingDirectory(const LaunchConfig& config, const char* value) 
         platform::setCurrentDirectory(buffer.data());
 }
 
-ByteString instanceName(const ByteString& exePath) {
+ByteString instanceName(const ByteString& exePath, int32_t maxLength) {
     ByteString name(exePath);
     for (int32_t i = 0; i < name.length(); ++i)
         if (name[i] == ':' || name[i] == '\\')
             name[i] = '.';
     name.append(".tarn");
-    return name;
+    if (name.length() <= maxLength)
+        return name; // installers may look for exactly this name
+    // Too long for the system: a hash of the whole path (FNV-1a, 64 bits) keeps
+    // distinct programs apart, and the name's end keeps it recognisable.
+    uint64_t hash = 14695981039346656037ull;
+    for (int32_t i = 0; i < exePath.length(); ++i)
+        hash = (hash ^ uint8_t(exePath[i])) * 1099511628211ull;
+    ByteString bounded;
+    for (int shift = 60; shift >= 0; shift -= 4)
+        bounded.appendChar("0123456789abcdef"[(hash >> shift) & 15]);
+    bounded.appendChar('.');
+    int32_t keep = maxLength - bounded.length();
+    bounded.append(name.right(keep > 0 ? keep : 0));
+    return bounded;
 }
 
 void guardSingleInstance(const LaunchConfig& config) {
-    ByteString name = instanceName(config.exePath());
+    ByteString name = instanceName(config.exePath(), platform::maxInstanceName);
     int error = 0;
     platform::InstanceLock lock = platform::acquireInstanceLock(name.cStr(), &error);
     if (lock == platform::InstanceLock::acquired)

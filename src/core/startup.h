@@ -14,7 +14,8 @@ int32_t makeFullPath(const ByteString& base, const char* path, char* buffer, int
 void applyForcedWorkingDirectory(const LaunchConfig& config, const char* value);
 
 // The lock name for an executable path: ':' and '\' become '.', then ".tarn".
-ByteString instanceName(const ByteString& exePath);
+// A name longer than maxLength becomes a hash of the path and the name's end.
+ByteString instanceName(const ByteString& exePath, int32_t maxLength);
 // Returns when this is the only instance; otherwise prints message 13 and
 // exits with status 11.
 void guardSingleInstance(const LaunchConfig& config);

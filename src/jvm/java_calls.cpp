@@ -126,10 +126,15 @@ ResultCode JavaHost::runMainClass(const char* mainClass, const StringList& argvE
         env_->CallStaticVoidMethod(cls, main, args);
         env_->DeleteLocalRef(args);
     }
-    // Whatever escaped main, or an exhausted heap while building its arguments.
-    checkAndClearException(env_, true);
+    // Whatever escaped main, or an exhausted heap while building its arguments,
+    // stays pending: as with java, the thread's uncaught-exception handler gets
+    // it when the thread leaves the VM.
+    jthrowable escaped = env_->ExceptionOccurred();
     env_->DeleteLocalRef(cls);
-    return resultOk;
+    if (escaped == nullptr)
+        return resultOk;
+    env_->DeleteLocalRef(escaped);
+    return resultMainThrew;
 }
 
 static inline bool isBlank(char ch) {
@@ -242,14 +247,12 @@ void installInterruptHandlers() {
         platform::installInterruptHandler(platform::terminateSignal, onInterruptSignal);
 }
 
-// Runs on a thread of its own, never inside a signal handler: the Windows C
-// runtime delivers console interrupts on a new thread, and on Linux the signal
-// only wakes the platform layer's watcher thread, since JNI is not
-// async-signal-safe.
+// Runs on a thread of its own, never inside a signal handler: Windows delivers
+// console events on a new thread, and on Linux the signal only wakes the
+// platform layer's watcher thread, since JNI is not async-signal-safe.
 void onInterruptSignal(int sig) {
-    // Read once: teardown clears the pointer before it destroys the VM.
-    JavaHost* host = currentHost;
-    JavaVM* vm = host != nullptr ? host->javaVm() : nullptr;
+    // The lock keeps teardown from forgetting the VM while this is inside it.
+    JavaVM* vm = enterVmForInterrupt();
     if (vm != nullptr) {
         JNIEnv* env = nullptr;
         if (vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) == JNI_OK) {
@@ -258,6 +261,7 @@ void onInterruptSignal(int sig) {
             vm->DetachCurrentThread();
         }
     }
+    leaveVmForInterrupt();
 
     platform::InterruptHandler previous;
     if (sig == platform::interruptSignal)

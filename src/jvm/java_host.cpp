@@ -1,16 +1,57 @@
 // Loading the Java runtime library, creating the VM and tearing both down.
 #include "jvm/java_host.h"
 
+#include "jvm/thread_stack.h"
 #include "platform/platform.h"
 
+#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
 namespace tarn {
 
 typedef jint(JNICALL* CreateJavaVmFunction)(JavaVM**, void**, void*);
+typedef jint(JNICALL* DefaultInitArgsFunction)(void*);
+
+// The JDK 1.1 initialisation arguments: asked for with version 1.1, a VM still
+// reports its default thread stack size in javaStackSize (the java command
+// relies on this too).
+struct Jdk11InitArgs {
+    jint version;
+    char** properties;
+    jint checkSource;
+    jint nativeStackSize;
+    jint javaStackSize;
+    jint minHeapSize;
+    jint maxHeapSize;
+    jint verifyMode;
+    char* classpath;
+    jint(JNICALL* vfprintf)(FILE* fp, const char* format, va_list args);
+    void(JNICALL* exit)(jint code);
+    void(JNICALL* abort)(void);
+    jint enableClassGC;
+    jint enableVerboseGC;
+    jint disableAsyncGC;
+    jint verbose;
+    jboolean debugging;
+    jint debugPort;
+};
 
 JavaHost* volatile currentHost = nullptr;
+
+namespace {
+platform::Lock interruptLock;
+JavaVM* interruptibleVm = nullptr; // guarded by interruptLock
+} // namespace
+
+JavaVM* enterVmForInterrupt() {
+    platform::acquireLock(interruptLock);
+    return interruptibleVm;
+}
+
+void leaveVmForInterrupt() {
+    platform::releaseLock(interruptLock);
+}
 
 JavaHost::~JavaHost() {
     unload();
@@ -37,6 +78,11 @@ static void appendRuntimeDirToPath(const char* libraryPath) {
 }
 
 ResultCode JavaHost::createVm(const char* libraryPath) {
+    ResultCode result = loadRuntime(libraryPath);
+    return result == resultOk ? startVm() : result;
+}
+
+ResultCode JavaHost::loadRuntime(const char* libraryPath) {
     // A missing dependency of the runtime must fail the load, not open a dialog.
     platform::disableErrorDialogs();
 
@@ -50,8 +96,28 @@ ResultCode JavaHost::createVm(const char* libraryPath) {
         }
     }
 
-    CreateJavaVmFunction createJavaVm = reinterpret_cast<CreateJavaVmFunction>(
-        platform::librarySymbol(runtimeLibrary_, "JNI_CreateJavaVM"));
+    createJavaVm_ = platform::librarySymbol(runtimeLibrary_, "JNI_CreateJavaVM");
+    return createJavaVm_ != nullptr ? resultOk : resultRuntimeInvalid;
+}
+
+uint64_t JavaHost::mainThreadStackSize() {
+    uint64_t size = stackSizeFromOptions(optionList_);
+    if (size != 0 || runtimeLibrary_ == nullptr)
+        return size;
+    DefaultInitArgsFunction defaults = reinterpret_cast<DefaultInitArgsFunction>(
+        platform::librarySymbol(runtimeLibrary_, "JNI_GetDefaultJavaVMInitArgs"));
+    if (defaults == nullptr)
+        return 0;
+    Jdk11InitArgs args;
+    memset(&args, 0, sizeof args);
+    args.version = JNI_VERSION_1_1;
+    // The VM answers JNI_ERR for version 1.1 and fills in the size all the same.
+    defaults(&args);
+    return args.javaStackSize > 0 ? uint64_t(args.javaStackSize) : 0;
+}
+
+ResultCode JavaHost::startVm() {
+    CreateJavaVmFunction createJavaVm = reinterpret_cast<CreateJavaVmFunction>(createJavaVm_);
     if (createJavaVm == nullptr)
         return resultRuntimeInvalid;
 
@@ -81,21 +147,38 @@ ResultCode JavaHost::createVm(const char* libraryPath) {
         env_ = nullptr;
         return resultVmStartFailed;
     }
+    platform::acquireLock(interruptLock);
+    interruptibleVm = javaVm_;
+    platform::releaseLock(interruptLock);
     return resultOk;
 }
 
+void JavaHost::destroyVm() {
+    JavaVM* vm = javaVm_;
+    if (vm == nullptr)
+        return;
+    javaVm_ = nullptr;
+    env_ = nullptr;
+    vm->DetachCurrentThread();
+    // Returns once the application's non-daemon threads have ended; an interrupt
+    // meanwhile still runs System.exit, and with it the shutdown hooks.
+    vm->DestroyJavaVM();
+    // A handler that entered as the VM ended may never come back out of it; it
+    // is not waited for, and the library it is in stays loaded.
+    if (platform::tryAcquireLock(interruptLock)) {
+        interruptibleVm = nullptr;
+        platform::releaseLock(interruptLock);
+    } else {
+        libraryInUse_ = true;
+    }
+}
+
 void JavaHost::unload() {
-    if (javaVm_ != nullptr) {
-        // DestroyJavaVM returns only after the application's non-daemon threads end.
-        javaVm_->DetachCurrentThread();
-        javaVm_->DestroyJavaVM();
-        javaVm_ = nullptr;
-        env_ = nullptr;
-    }
-    if (runtimeLibrary_ != nullptr) {
+    destroyVm();
+    if (runtimeLibrary_ != nullptr && !libraryInUse_)
         platform::freeLibrary(runtimeLibrary_);
-        runtimeLibrary_ = nullptr;
-    }
+    runtimeLibrary_ = nullptr;
+    createJavaVm_ = nullptr;
 }
 
 void reportLibraryLoadError(const char* libraryPath) {

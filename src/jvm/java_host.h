@@ -5,6 +5,7 @@
 #include "base/string.h"
 #include "base/string_list.h"
 #include "core/result_code.h"
+#include "platform/platform.h"
 
 #include <jni.h>
 
@@ -19,7 +20,21 @@ class JavaHost {
 
     // ---- Loading and creation (java_host.cpp) ----
     void addOption(const char* text);
+    // loadRuntime, then startVm.
     ResultCode createVm(const char* libraryPath);
+    // Loads the runtime library: 0, or 2 when it cannot be loaded or lacks
+    // JNI_CreateJavaVM.
+    ResultCode loadRuntime(const char* libraryPath);
+    // The stack java gives the thread that runs main: the last -Xss or
+    // -XX:ThreadStackSize= option, else the loaded VM's default (0: the system's).
+    uint64_t mainThreadStackSize();
+    // Creates the VM on the calling thread, which becomes its "main": 0 or 4.
+    ResultCode startVm();
+    // Detaches the calling thread (an exception still pending goes to its
+    // uncaught-exception handler) and destroys the VM, which first waits for the
+    // application's threads. Interrupts reach the VM until it is gone.
+    void destroyVm();
+    // destroyVm, then unloads the runtime library.
     void unload();
     const StringList& options() const { return optionList_; }
     JavaVM* javaVm() const { return javaVm_; }
@@ -36,9 +51,19 @@ class JavaHost {
   private:
     StringList optionList_;
     void* runtimeLibrary_ = nullptr;
+    void* createJavaVm_ = nullptr;
     JavaVM* javaVm_ = nullptr;
     JNIEnv* env_ = nullptr;
+    // An interrupt handler was inside the VM when it ended: the library stays.
+    bool libraryInUse_ = false;
 };
+
+// The interrupt handler's way into the VM: enterVmForInterrupt takes a lock and
+// returns the running VM (null before creation and once DestroyJavaVM has
+// returned); leaveVmForInterrupt releases the lock. Teardown takes the same
+// lock before the VM is forgotten and its library unloaded.
+JavaVM* enterVmForInterrupt();
+void leaveVmForInterrupt();
 
 // Prints the system's text for the last load failure, "%1" replaced by the path.
 void reportLibraryLoadError(const char* libraryPath);

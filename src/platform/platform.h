@@ -23,6 +23,8 @@ extern const char* const runtimeSubPaths[];
 extern const int runtimeSubPathCount;
 // Longest path the platform's path APIs take (MAX_PATH on Windows).
 extern const int maxPath;
+// Longest single-instance lock name the system takes.
+extern const int maxInstanceName;
 
 // ---- Process and files ----------------------------------------------------
 void setUserLocale();
@@ -76,6 +78,8 @@ void closeDirectory(DirectoryScan& scan);
 
 // ---- Dynamic libraries ----------------------------------------------------
 void disableErrorDialogs();
+// Loads a runtime library by path. On Windows its dependencies come from its own
+// folder first and never from the working directory.
 void* loadLibrary(const char* path);
 void* librarySymbol(void* library, const char* name);
 void freeLibrary(void* library);
@@ -125,9 +129,11 @@ using InterruptHandler = void (*)(int);
 extern const int interruptSignal; // SIGINT
 extern const int terminateSignal; // SIGTERM
 // Installs handler for sig and returns the previous handler (or null when the
-// previous one cannot be called as a plain handler). On Windows the C runtime
-// runs it on a thread of its own; on Linux the signal only wakes a watcher
-// thread, which runs it, because JNI calls are unsafe inside a signal handler.
+// previous one cannot be called as a plain handler). It runs on a thread of its
+// own, never inside a signal handler, since JNI calls are unsafe there: Windows
+// delivers console events (Ctrl+C, closing the console) on a new thread, and on
+// Linux the signal only wakes a watcher thread. A signal that the process
+// inherited as ignored stays ignored, and the handler is not installed.
 InterruptHandler installInterruptHandler(int sig, InterruptHandler handler);
 
 // ---- Runtime discovery --------------------------------------------------------
@@ -149,6 +155,20 @@ extern const int registryViewCount;
 void* openRegistryKey(RegistryRoot root, int view, const char* path);
 // Name of the index-th subkey; false past the last one.
 bool registrySubkey(void* key, int32_t index, ByteString& name);
+
+// ---- Threads ----------------------------------------------------------------
+// A mutual-exclusion lock; all zero bytes is a valid, unlocked lock, so a static
+// or member Lock needs no set-up.
+struct Lock {
+    intptr_t storage[8] = {};
+};
+void acquireLock(Lock& lock);
+bool tryAcquireLock(Lock& lock);
+void releaseLock(Lock& lock);
+// Runs body(context) on a new thread with the given stack size (0: the system's
+// default) and waits for it to end. False, without running body, when no such
+// thread can be made.
+bool runOnNewThread(uint64_t stackSize, void (*body)(void*), void* context);
 
 } // namespace platform
 } // namespace tarn

@@ -28,6 +28,8 @@ const char* const runtimeLibraryName = "libjvm.so";
 const char* const runtimeSubPaths[] = {"", "lib/", "lib/amd64/", "jre/lib/amd64/", "../jre/lib/"};
 const int runtimeSubPathCount = 5;
 const int maxPath = PATH_MAX;
+// The lock is a file named after the executable: keep well below NAME_MAX.
+const int maxInstanceName = 200;
 const int interruptSignal = SIGINT;
 const int terminateSignal = SIGTERM;
 
@@ -253,32 +255,56 @@ bool findStringBlock(int block, const unsigned char** data, int32_t* size) {
 
 // ---- Single instance: an flock the kernel drops when the process dies ------
 
+// A folder that only this user can write to: another user can neither take our
+// lock nor plant a file or a link in its place.
+static bool isPrivateFolder(int fd) {
+    struct stat st;
+    return fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
+           (st.st_mode & 077) == 0;
+}
+
+static int openPrivateFolder(const char* path) {
+    int fd = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0 && !isPrivateFolder(fd)) {
+        close(fd);
+        fd = -1;
+        errno = EACCES;
+    }
+    return fd;
+}
+
+// $XDG_RUNTIME_DIR when it is a private folder, else /tmp/tarn-<uid>, made on
+// first use; -1 with errno set when neither can be trusted.
+static int lockFolder() {
+    const char* runtimeDir = getenv("XDG_RUNTIME_DIR");
+    if (runtimeDir != nullptr && runtimeDir[0] == '/') {
+        int fd = openPrivateFolder(runtimeDir);
+        if (fd >= 0)
+            return fd;
+    }
+    char path[64];
+    snprintf(path, sizeof path, "/tmp/tarn-%lu", (unsigned long)geteuid());
+    if (mkdir(path, 0700) != 0 && errno != EEXIST)
+        return -1;
+    return openPrivateFolder(path);
+}
+
 InstanceLock acquireInstanceLock(const char* name, int* errorCode) {
-    const char* dir = getenv("XDG_RUNTIME_DIR");
-    if (dir == nullptr || *dir == 0 || !pathExists(dir))
-        dir = "/tmp";
-    ByteString path(dir);
-    path.append("/");
     ByteString file(name);
     // The name holds the executable's path; its slashes cannot be in a file name.
     for (int32_t i = 0; i < file.length(); ++i)
         if (file[i] == '/')
             file[i] = '.';
-    if (file.length() > 200) {
-        unsigned long hash = 5381;
-        for (int32_t i = 0; i < file.length(); ++i)
-            hash = hash * 33 + (unsigned char)file[i];
-        char tail[32];
-        snprintf(tail, sizeof tail, ".%016lx", hash);
-        file = file.right(180);
-        file.append(tail);
-    }
-    path.append(file);
-    int fd = open(path.cStr(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
+    int folder = lockFolder();
+    int fd = folder < 0 ? -1
+                        : openat(folder, file.cStr(),
+                                 O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0)
         *errorCode = errno;
+    if (folder >= 0)
+        close(folder);
+    if (fd < 0)
         return InstanceLock::failed;
-    }
     for (int waited = 0;; waited += 10) {
         if (flock(fd, LOCK_EX | LOCK_NB) == 0)
             return InstanceLock::acquired; // the descriptor stays open until exit
@@ -409,8 +435,13 @@ InterruptHandler installInterruptHandler(int sig, InterruptHandler handler) {
         pthread_attr_destroy(&attr);
         pthread_sigmask(SIG_SETMASK, &old, nullptr);
     }
-    watchedHandlers[sig] = handler;
     struct sigaction action, previous;
+    // As java does: what the process was started with ignoring (nohup, a
+    // background job) stays ignored.
+    if (sigaction(sig, nullptr, &previous) == 0 && !(previous.sa_flags & SA_SIGINFO) &&
+        previous.sa_handler == SIG_IGN)
+        return nullptr;
+    watchedHandlers[sig] = handler;
     memset(&action, 0, sizeof action);
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);

@@ -20,6 +20,8 @@ const char* const runtimeLibraryName = "jvm.dll";
 const char* const runtimeSubPaths[] = {"", "bin\\", "jre\\bin\\", "..\\jre\\bin\\"};
 const int runtimeSubPathCount = 4;
 const int maxPath = MAX_PATH;
+// CreateMutexA refuses names of MAX_PATH characters or more.
+const int maxInstanceName = MAX_PATH - 1;
 const int interruptSignal = SIGINT;
 const int terminateSignal = SIGTERM;
 
@@ -168,7 +170,19 @@ void disableErrorDialogs() {
 }
 
 void* loadLibrary(const char* path) {
-    return reinterpret_cast<void*>(LoadLibraryA(path));
+    // No DLL comes from the working directory, and the runtime's own folder is
+    // searched first for its dependencies (the altered search order needs an
+    // absolute path).
+    SetDllDirectoryW(L"");
+    WideString wide = ansiToWide(path);
+    WideString full;
+    full.resize(32767);
+    wchar_t* buffer = reinterpret_cast<wchar_t*>(full.data());
+    DWORD n =
+        GetFullPathNameW(reinterpret_cast<const wchar_t*>(wide.cStr()), 32768, buffer, nullptr);
+    if (n == 0 || n >= 32768)
+        return nullptr;
+    return reinterpret_cast<void*>(LoadLibraryExW(buffer, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
 }
 
 void* librarySymbol(void* library, const char* name) {
@@ -318,9 +332,32 @@ void closeTarget(StreamTarget& target) {
     target = StreamTarget();
 }
 
+// Console events instead of the C runtime's signal(), which resets the handler
+// after each delivery: every Ctrl+C must count. Ctrl+C stands for SIGINT,
+// closing the console for SIGTERM.
+static InterruptHandler consoleHandlers[2];
+
+static BOOL WINAPI onConsoleEvent(DWORD event) {
+    int sig = event == CTRL_C_EVENT ? SIGINT : event == CTRL_CLOSE_EVENT ? SIGTERM : 0;
+    InterruptHandler handler = sig == SIGINT    ? consoleHandlers[0]
+                               : sig == SIGTERM ? consoleHandlers[1]
+                                                : nullptr;
+    if (handler == nullptr)
+        return FALSE; // the next handler, in the end the system's, takes it
+    handler(sig);
+    return TRUE;
+}
+
 InterruptHandler installInterruptHandler(int sig, InterruptHandler handler) {
-    InterruptHandler previous = signal(sig, handler);
-    return previous == SIG_ERR ? nullptr : previous;
+    if (sig != SIGINT && sig != SIGTERM)
+        return nullptr;
+    bool first = consoleHandlers[0] == nullptr && consoleHandlers[1] == nullptr;
+    consoleHandlers[sig == SIGINT ? 0 : 1] = handler;
+    // A Ctrl+C ignored since start (a process group of its own) never reaches
+    // console handlers at all. Earlier handlers stay in the system's chain.
+    if (first)
+        SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+    return nullptr;
 }
 
 } // namespace platform

@@ -143,17 +143,23 @@ TEST_F(ClassPath, LibsDirectoriesKeepTheirSeparatorsAndMayBeMissing) {
     EXPECT_EQ(build("libs extra"), base + app.workDir() + "extra/w.zip");
 }
 
-TEST_F(ClassPath, EnvironmentVariablesAreAppendedAsTheyAre) {
+TEST_F(ClassPath, EnvironmentVariablesAddTheirEntriesButNeverTheWorkingDirectory) {
     {
         ScopedEnv first("CLASS_PATH", "same");
         EXPECT_EQ(build(""), app.exePath() + sep + "same");
         ScopedEnv second("CLASSPATH", "same");
         EXPECT_EQ(build(""), app.exePath() + sep + "same" + sep + "same");
     }
+    {
+        std::string value = sep + "a" + sep + sep + "." + sep + "b" + sep;
+        ScopedEnv both("CLASSPATH", value.c_str());
+        ScopedEnv dot("CLASS_PATH", ".");
+        EXPECT_EQ(build(""), app.exePath() + sep + "a" + sep + "b");
+    }
     if (onWindows)
         return; // Windows cannot hold a defined but empty variable.
     ScopedEnv empty("CLASSPATH", "");
-    EXPECT_EQ(build(""), app.exePath() + sep);
+    EXPECT_EQ(build(""), app.exePath());
 }
 
 TEST_F(ClassPath, TheExecutableComesFromTheOperatingSystemWhenNotRecorded) {

@@ -1,6 +1,6 @@
 #include "core/launch.h"
-#include "runtime/version.h"
 #include "core/startup.h"
+#include "runtime/version.h"
 
 #include <gtest/gtest.h>
 
@@ -44,8 +44,17 @@ TEST(Launch, VersionGate) {
 }
 
 TEST(Startup, InstanceNamesFollowThePath) {
-    EXPECT_STREQ(instanceName(ByteString("C:\\Apps\\tool.exe")).cStr(), "C..Apps.tool.exe.tarn");
-    EXPECT_STREQ(instanceName(ByteString("/opt/app/tool")).cStr(), "/opt/app/tool.tarn");
+    EXPECT_STREQ(instanceName(ByteString("C:\\Apps\\tool.exe"), 259).cStr(),
+                 "C..Apps.tool.exe.tarn");
+    EXPECT_STREQ(instanceName(ByteString("/opt/app/tool"), 18).cStr(), "/opt/app/tool.tarn");
+    // Too long: a bounded name, the same for the same path, another for another.
+    std::string dir = "C:\\" + std::string(250, 'd') + "\\";
+    std::string a = instanceName(ByteString((dir + "a.exe").c_str()), 259).cStr();
+    std::string b = instanceName(ByteString((dir + "b.exe").c_str()), 259).cStr();
+    EXPECT_EQ(a.size(), 259u);
+    EXPECT_EQ(a, instanceName(ByteString((dir + "a.exe").c_str()), 259).cStr());
+    EXPECT_NE(a.substr(0, 16), b.substr(0, 16));
+    EXPECT_EQ(a.substr(a.size() - 10), "a.exe.tarn");
 }
 
 } // namespace

@@ -40,7 +40,7 @@ void applyEnvironment(const Environment& env) {
 }
 
 pid_t spawn(const fs::path& exe, const std::vector<std::string>& args, const Environment& env,
-            const fs::path& cwd, const fs::path& out, const fs::path& err) {
+            const fs::path& cwd, const fs::path& out, const fs::path& err, const Prepare& prepare) {
     fflush(nullptr);
     pid_t pid = fork();
     if (pid != 0)
@@ -61,6 +61,8 @@ pid_t spawn(const fs::path& exe, const std::vector<std::string>& args, const Env
     for (std::string& a : copies)
         argv.push_back(a.data());
     argv.push_back(nullptr);
+    if (prepare)
+        prepare();
     execv(program.c_str(), argv.data());
     _exit(127);
 }
@@ -87,6 +89,7 @@ const JavaApps& javaApps() {
         shell(quoteArgument((bin / "javac").string()) + " -d " +
               quoteArgument((dir / "classes").string()) + " " + src + "/app/*.java " + src +
               "/lib/*.java");
+        result->classes = dir / "classes";
         result->appJar = dir / "app.jar";
         result->libJar = dir / "lib.jar";
         std::string jar = quoteArgument((bin / "jar").string());
@@ -140,24 +143,24 @@ fs::path wrap(const fs::path& dir, const std::string& name, const std::string& c
 }
 
 Outcome run(const fs::path& exe, const std::vector<std::string>& args, const Environment& env,
-            const fs::path& cwd) {
+            const fs::path& cwd, const Prepare& prepare) {
     TempDir outputs;
     fs::path out = outputs / "out", err = outputs / "err";
     Outcome result;
-    result.status = waitStatus(spawn(exe, args, env, cwd, out, err));
+    result.status = waitStatus(spawn(exe, args, env, cwd, out, err, prepare));
     result.out = readFile(out);
     result.err = readFile(err);
     return result;
 }
 
 Background start(const fs::path& exe, const fs::path& dir, const std::vector<std::string>& args,
-                 const Environment& env) {
+                 const Environment& env, const Prepare& prepare) {
     static int count = 0;
     Background background;
     ++count;
     background.out = dir / ("bg" + std::to_string(count) + ".out");
     background.err = dir / ("bg" + std::to_string(count) + ".err");
-    background.pid = spawn(exe, args, env, dir, background.out, background.err);
+    background.pid = spawn(exe, args, env, dir, background.out, background.err, prepare);
     return background;
 }
 

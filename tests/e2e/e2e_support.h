@@ -3,6 +3,7 @@
 
 #include "support/test_support.h"
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -13,11 +14,12 @@
 namespace tarn::test {
 
 // Compiled once per test program: app.jar (Main-Class app.Echo, plus Sleeper,
-// Thrower, NoMain, UsesLib) and lib.jar (lib.Greeting).
+// Thrower, NoMain, UsesLib, Lingerer, Handled, Recurse) and lib.jar (lib.Greeting).
 struct JavaApps {
     fs::path appJar;
     fs::path libJar;
     fs::path commentedJar; // app.jar with a ZIP archive comment
+    fs::path classes;      // the compiled classes of both
 };
 const JavaApps& javaApps();
 
@@ -41,11 +43,15 @@ struct Outcome {
     std::string err;
 };
 
+// Runs in the child just before exec (the output files are open by then).
+using Prepare = std::function<void()>;
+
 // Runs exe with args; the environment is inherited with JAVA_HOME set to the
 // default JDK, JRE_HOME/CLASSPATH/CLASS_PATH removed, LC_ALL=C.UTF-8, then
 // `env` applied (a nullopt value removes the variable).
 Outcome run(const fs::path& exe, const std::vector<std::string>& args = {},
-            const Environment& env = {}, const fs::path& cwd = fs::path());
+            const Environment& env = {}, const fs::path& cwd = fs::path(),
+            const Prepare& prepare = {});
 
 // A run in the background in `dir`, its output going to files there.
 struct Background {
@@ -55,7 +61,8 @@ struct Background {
     Outcome finish() const; // waits for the exit
 };
 Background start(const fs::path& exe, const fs::path& dir,
-                 const std::vector<std::string>& args = {}, const Environment& env = {});
+                 const std::vector<std::string>& args = {}, const Environment& env = {},
+                 const Prepare& prepare = {});
 
 bool contains(const std::string& haystack, const std::string& needle);
 

@@ -57,7 +57,23 @@ TEST_F(Launch, ClassPathGroupsInOrder) {
     r = run(echo, {}, {{"CLASSPATH", "/env/one"}, {"CLASS_PATH", ""}});
     EXPECT_EQ(r.out, "args=0\nprop java.class.path=" + echo.string() + ":" + dir.dir() +
                          "lib.jar:" + dir.dir() + "extra:" + dir.dir() +
-                         "libs/nested/Second.JAR:/env/one:\n");
+                         "libs/nested/Second.JAR:/env/one\n");
+}
+
+TEST_F(Launch, AnEmptyEnvironmentClassPathLoadsNothingFromTheWorkingDirectory) {
+    // A class the application needs, planted in the working directory only.
+    fs::create_directories(dir / "work/lib");
+    fs::copy_file(javaApps().classes / "lib/Greeting.class", dir / "work/lib/Greeting.class");
+    fs::path exe = wrapped("mainclass app.UsesLib\r\n");
+    for (const char* value : {"", ".", "::.:"}) {
+        Outcome r = run(exe, {}, {{"CLASSPATH", value}}, dir / "work");
+        EXPECT_EQ(r.status, 1) << value;
+        EXPECT_EQ(r.out, "") << value;
+        EXPECT_TRUE(contains(r.err, "java.lang.ClassNotFoundException: lib.Greeting")) << r.err;
+    }
+    // Named explicitly, the folder is used.
+    Outcome named = run(exe, {}, {{"CLASSPATH", (dir / "work").string()}}, dir / "work");
+    EXPECT_EQ(named.out, "hello from lib\n");
 }
 
 TEST_F(Launch, ExportsReachExpansionTheVmAndTheApplication) {
@@ -133,7 +149,7 @@ TEST_F(Launch, ResultCodesAndTheirMessages) {
         {"mainclass app.Missing\r\n", 7, "The main startup class could not be found."},
         {"mainclass app.NoMain\r\n", 8,
          "The main startup class is not valid, main method missing."},
-        {"mainclass app.Thrower\r\n", 0, "\tat app.Thrower.main(Thrower.java:5)"},
+        {"mainclass app.Thrower\r\n", 1, "\tat app.Thrower.main(Thrower.java:5)"},
         {"jvmdll " + (dir / "app.cfg").string() + "\r\njre_order c\r\n", 2,
          "Java Runtime Environment not valid."},
         {"jre_order e\r\nmessage 1=No Java\\there, see C:\\\\Java\r\nmessage 1=second\r\n",
@@ -152,6 +168,46 @@ TEST_F(Launch, ResultCodesAndTheirMessages) {
     // A missing main class is reported by the VM before the launcher's line.
     Outcome missing = run(wrap(dir.path(), "missing", "mainclass app.Missing\r\n"));
     EXPECT_TRUE(contains(missing.err, "app/Missing")) << missing.err;
+}
+
+TEST_F(Launch, AnExceptionOutOfMainGoesToTheApplicationsHandlerAndFails) {
+    for (const Jdk& jdk : installedJdks()) {
+        SCOPED_TRACE(jdk.home.string());
+        fs::path exe = wrapped("mainclass app.Handled\r\njvmdll " + jdk.library.string() + "\r\n");
+        Outcome r = run(exe);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "handled boom in main\n");
+        EXPECT_EQ(r.err, ""); // neither the default trace nor a launcher message
+    }
+}
+
+// Recursion depth stands for the stack of the thread that runs main.
+int recursionDepth(const std::string& out) {
+    size_t at = out.find("depth=");
+    return at == std::string::npos ? -1 : std::stoi(out.substr(at + 6));
+}
+
+TEST_F(Launch, MainRunsOnAThreadWithTheConfiguredStack) {
+    for (const Jdk& jdk : installedJdks()) {
+        SCOPED_TRACE(jdk.home.string());
+        // Interpreted frames only, so that depth follows the stack size closely.
+        std::string use =
+            "mainclass app.Recurse\r\noption -Xint\r\njvmdll " + jdk.library.string() + "\r\n";
+        int standard = recursionDepth(run(wrap(dir.path(), "standard", use)).out);
+        int large = recursionDepth(run(wrap(dir.path(), "large", use + "option -Xss64m\r\n")).out);
+        std::string java = quoteArgument((jdk.home / "bin/java").string()) + " -Xint -cp " +
+                           quoteArgument(javaApps().appJar.string()) + " ";
+        int javaStandard = recursionDepth(runCommand(java + "app.Recurse").out);
+        int javaLarge = recursionDepth(runCommand(java + "-Xss64m app.Recurse").out);
+        ASSERT_GT(standard, 0);
+        ASSERT_GT(javaStandard, 0);
+        EXPECT_GT(large, 16 * standard) << standard << " " << large;
+        // As deep as java goes, give or take what else sits on the stack.
+        EXPECT_GT(2 * large, javaLarge) << large << " " << javaLarge;
+        EXPECT_LT(large, 2 * javaLarge) << large << " " << javaLarge;
+        EXPECT_GT(2 * standard, javaStandard) << standard << " " << javaStandard;
+        EXPECT_LT(standard, 2 * javaStandard) << standard << " " << javaStandard;
+    }
 }
 
 TEST_F(Launch, VersionBoundsAgainstRealRuntimes) {

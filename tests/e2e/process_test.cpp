@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <grp.h>
 #include <signal.h>
+#include <unistd.h>
 
 namespace tarn::test {
 namespace {
@@ -94,7 +96,7 @@ TEST(Process, SecondInstanceOfTheSamePathIsRefused) {
 
     fs::path blank = wrap(dir.path(), "blank", "singleinstance true \r\nmainclass app.Thrower\r\n");
     Background unguarded = start(blank, dir.path());
-    EXPECT_EQ(run(blank).status, 0); // "true " is not true: no guard
+    EXPECT_EQ(run(blank).status, 1); // "true " is not true: no guard (Thrower fails)
     unguarded.finish();
 
     kill(first.pid, SIGKILL);
@@ -114,6 +116,106 @@ TEST(Process, InterruptEndsTheApplicationWithStatusZero) {
         EXPECT_EQ(r.status, 0) << sig << r.err;
         EXPECT_FALSE(contains(r.out, "woke up"));
     }
+}
+
+size_t count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+TEST(Process, InterruptsStillCountWhileTheVmWaitsForApplicationThreads) {
+    TempDir dir;
+    for (const Jdk& jdk : installedJdks()) {
+        fs::path exe = wrap(dir.path(), "lingering",
+                            "mainclass app.Lingerer\r\njvmdll " + jdk.library.string() + "\r\n");
+        for (int sig : {SIGTERM, SIGINT}) {
+            SCOPED_TRACE(jdk.home.string() + (sig == SIGINT ? " SIGINT" : " SIGTERM"));
+            Background app = start(exe, dir.path());
+            // main has returned and its thread left the VM: the launcher is destroying it.
+            ASSERT_TRUE(app.waitForOutput("main gone"));
+            kill(app.pid, sig);
+            Outcome r = app.finish();
+            EXPECT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(count(r.out, "hook ran"), 1u) << r.out;
+            EXPECT_FALSE(contains(r.out, "lingered"));
+        }
+    }
+}
+
+TEST(Process, AnInterruptIgnoredAtStartStaysIgnored) {
+    TempDir dir;
+    fs::path exe = wrap(dir.path(), "nohup", "mainclass app.Lingerer\r\n");
+    Background app = start(exe, dir.path(), {}, {}, [] { signal(SIGINT, SIG_IGN); });
+    ASSERT_TRUE(app.waitForOutput("main gone"));
+    std::string status = readFile("/proc/" + std::to_string(app.pid) + "/status");
+    size_t ignored = status.find("SigIgn:");
+    ASSERT_NE(ignored, std::string::npos);
+    EXPECT_TRUE(std::stoull(status.substr(ignored + 7), nullptr, 16) & (1ull << (SIGINT - 1)));
+    kill(app.pid, SIGINT);
+    // Still running: more ticks come after the interrupt.
+    size_t ticks = count(readFile(app.out), "tick");
+    std::string more;
+    for (size_t i = 0; i < ticks + 3; ++i)
+        more += "tick\n";
+    EXPECT_TRUE(app.waitForOutput(more));
+    kill(app.pid, SIGTERM);
+    Outcome r = app.finish();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(contains(r.out, "hook ran"));
+}
+
+TEST(Process, EachUserHasAnInstanceLockOfTheirOwn) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to start the program as a second user";
+    const uid_t other = 65534;
+    TempDir dir;
+    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read |
+                                    fs::perms::group_exec | fs::perms::others_read |
+                                    fs::perms::others_exec);
+    fs::path exe = wrap(dir.path(), "app", "singleinstance true\r\nmainclass app.Sleeper\r\n");
+    std::string name = (exe.string() + ".tarn").replace(0, 1, ".");
+    for (char& c : name)
+        c = c == '/' ? '.' : c;
+    // The name every user shared in /tmp, planted as a link: nobody follows it.
+    fs::create_symlink(dir / "victim", "/tmp/" + name);
+    // A runtime folder that anyone may write to is not trusted.
+    Environment env = {{"XDG_RUNTIME_DIR", "/tmp"}};
+    auto asOther = [other] {
+        if (setgroups(0, nullptr) != 0 || setgid(other) != 0 || setuid(other) != 0)
+            _exit(126);
+    };
+
+    Background first = start(exe, dir.path(), {}, env);
+    ASSERT_TRUE(first.waitForOutput("ready"));
+    Background second = start(exe, dir.path(), {}, env, asOther);
+    EXPECT_TRUE(second.waitForOutput("ready")); // another user's lock does not keep it out
+    Outcome third = run(exe, {}, env, dir.path(), asOther);
+    EXPECT_EQ(third.status, 11); // but the same user's does
+    EXPECT_EQ(third.err, "There is already an instance of this program running.\n");
+
+    fs::path mine = "/tmp/tarn-0", theirs = "/tmp/tarn-" + std::to_string(other);
+    struct stat st;
+    ASSERT_EQ(stat(theirs.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, other);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    ASSERT_EQ(stat((mine / name).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_FALSE(fs::exists(dir / "victim"));
+    fs::remove("/tmp/" + name);
+    for (const Background* app : {&first, &second}) {
+        kill(app->pid, SIGKILL);
+        app->finish();
+    }
+
+    // A private runtime folder holds the lock itself.
+    fs::create_directory(dir / "run");
+    fs::permissions(dir / "run", fs::perms::owner_all);
+    Outcome r = run(wrap(dir.path(), "quick", "singleinstance true\r\n"), {},
+                    {{"XDG_RUNTIME_DIR", (dir / "run").string()}});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(fs::directory_iterator(dir / "run")->path().filename().string().substr(0, 1), ".");
 }
 
 } // namespace

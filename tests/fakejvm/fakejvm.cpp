@@ -10,6 +10,7 @@
 #include "text.h"
 
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -85,6 +86,7 @@ struct State {
     std::map<std::u16string, std::u16string> properties;
     ExitHook exit_hook = nullptr;
     unsigned threads_attached = 0;
+    bool exiting = false; // System.exit has begun
 };
 
 // Never destroyed: another thread may still be inside the double while the process
@@ -367,6 +369,7 @@ jobject set_property(Call& c, const std::vector<jvalue>& args) {
 
 [[noreturn]] void system_exit(Call& c, jint status) {
     record("exit " + std::to_string(static_cast<long long>(status)));
+    S.exiting = true;
     ExitHook hook = S.exit_hook;
     c.unlock();
     if (hook != nullptr) {
@@ -690,6 +693,12 @@ jthrowable JNICALL ExceptionOccurred(JNIEnv* env) {
     return static_cast<jthrowable>(c.ref(c.env()->pending));
 }
 
+// What Throwable.printStackTrace and the default uncaught-exception handler print.
+std::string describe(const Env* e, const Object* t) {
+    return "Exception in thread \"" + e->thread_name + "\" " + dotted(t->class_name) +
+           (t->has_message ? ": " + t->message : "") + "\n" + t->trace;
+}
+
 void JNICALL ExceptionDescribe(JNIEnv* env) {
     Call c(env, "ExceptionDescribe", true);
     Object* t = c.env()->pending;
@@ -697,8 +706,7 @@ void JNICALL ExceptionDescribe(JNIEnv* env) {
         return;
     }
     c.env()->pending = nullptr; // printing clears it, as Throwable.printStackTrace does
-    write_stderr("Exception in thread \"" + c.env()->thread_name + "\" " + dotted(t->class_name) +
-                 (t->has_message ? ": " + t->message : "") + "\n" + t->trace);
+    write_stderr(describe(c.env(), t));
 }
 
 void JNICALL ExceptionClear(JNIEnv* env) {
@@ -793,8 +801,19 @@ Env* new_env(const std::string& thread_name) {
 }
 
 jint JNICALL DestroyJavaVM(JavaVM* vm) {
-    LockGuard lock(S.mutex);
+    S.mutex.lock();
     check_vm(vm, "DestroyJavaVM");
+    if (switch_on("FAKEJVM_LINGER")) {
+        // An application thread that never ends: the VM waits for it, and only
+        // System.exit from another thread ends the process.
+        record("destroy waiting");
+        S.mutex.unlock();
+        for (unsigned waited = 0; waited < kBlockLimitMs; waited += 50) {
+            sleep_ms(50);
+        }
+        fatal("DestroyJavaVM waited 600 s and no thread called System.exit");
+    }
+    LockGuard lock(S.mutex, LockGuard::adopt);
     record("destroy");
     for (const void* p : S.envs) {
         const_cast<Env*>(static_cast<const Env*>(p))->live = false;
@@ -831,6 +850,13 @@ jint JNICALL DetachCurrentThread(JavaVM* vm) {
     check_vm(vm, "DetachCurrentThread");
     record("detach");
     if (Env* e = live_env_of_this_thread()) {
+        if (Object* t = e->pending) {
+            // The thread's uncaught-exception handler gets what is still pending;
+            // the default one prints it.
+            e->pending = nullptr;
+            record("uncaught " + dotted(t->class_name));
+            write_stderr(describe(e, t));
+        }
         e->live = false; // its local references die with it
     }
     return JNI_OK;
@@ -898,6 +924,9 @@ jint create(JavaVM** pvm, void** penv, void* vargs) {
         options.emplace_back(args->options[i].optionString);
         record("option[" + std::to_string(i) + "]=" + record_bytes(options.back()));
     }
+    if (switch_on("FAKEJVM_REPORT_STACK")) {
+        record("thread stack=" + std::to_string(thread_stack_size()));
+    }
     if (switch_on("FAKEJVM_CREATE_FAIL")) {
         record("create failed");
         return JNI_ERR;
@@ -959,10 +988,39 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* args) {
     return fakejvm::create(pvm, penv, args);
 }
 
-// A real runtime exports these too; a launcher has no business calling them.
-JNIEXPORT jint JNICALL JNI_GetDefaultJavaVMInitArgs(void*) {
-    fakejvm::fatal("unexpected JNI call JNI_GetDefaultJavaVMInitArgs");
+// The start of the JDK 1.1 initialisation arguments, through javaStackSize.
+struct Jdk11InitArgsHead {
+    jint version;
+    char** properties;
+    jint checkSource;
+    jint nativeStackSize;
+    jint javaStackSize;
+};
+
+// As HotSpot answers: only version 1.1 fills in the default thread stack size
+// (0 on Windows: the executable's own default), and 1.1 itself is refused with
+// JNI_ERR all the same.
+JNIEXPORT jint JNICALL JNI_GetDefaultJavaVMInitArgs(void* args) {
+    using namespace fakejvm;
+    LockGuard lock(S.mutex);
+    if (args == nullptr) {
+        fatal("JNI_GetDefaultJavaVMInitArgs: NULL argument");
+    }
+    auto* head = static_cast<Jdk11InitArgsHead*>(args);
+    jint asked = head->version;
+    jint ret = supported_version(asked) ? JNI_OK : JNI_ERR;
+    std::string line = "default args version=" + hex(static_cast<unsigned long>(asked));
+    if (asked == JNI_VERSION_1_1) {
+        head->version = JNI_VERSION_1_2;
+        std::string size = get_env("FAKEJVM_STACK_SIZE").value_or("0");
+        head->javaStackSize = static_cast<jint>(std::strtol(size.c_str(), nullptr, 10));
+        line += " javaStackSize=" + std::to_string(static_cast<long long>(head->javaStackSize));
+    }
+    record(line);
+    return ret;
 }
+
+// A real runtime exports this too; a launcher has no business calling it.
 
 JNIEXPORT jint JNICALL JNI_GetCreatedJavaVMs(JavaVM**, jsize, jsize*) {
     fakejvm::fatal("unexpected JNI call JNI_GetCreatedJavaVMs");

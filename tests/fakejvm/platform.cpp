@@ -101,6 +101,23 @@ void Mutex::unlock() {
     ReleaseSRWLockExclusive(reinterpret_cast<SRWLOCK*>(storage_));
 }
 
+unsigned long long thread_stack_size() {
+    // The reservation holding this frame: every region sharing its allocation base.
+    MEMORY_BASIC_INFORMATION region{};
+    int here = 0;
+    if (VirtualQuery(&here, &region, sizeof region) == 0) {
+        return 0;
+    }
+    void* base = region.AllocationBase;
+    const char* at = static_cast<const char*>(base);
+    unsigned long long size = 0;
+    while (VirtualQuery(at, &region, sizeof region) != 0 && region.AllocationBase == base) {
+        size += region.RegionSize;
+        at += region.RegionSize;
+    }
+    return size;
+}
+
 #else
 
 namespace {
@@ -168,6 +185,16 @@ void Mutex::lock() {
 }
 void Mutex::unlock() {
     pthread_mutex_unlock(reinterpret_cast<pthread_mutex_t*>(storage_));
+}
+
+unsigned long long thread_stack_size() {
+    pthread_attr_t attr;
+    size_t size = 0;
+    if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+        pthread_attr_getstacksize(&attr, &size);
+        pthread_attr_destroy(&attr);
+    }
+    return size;
 }
 
 #endif

@@ -26,6 +26,9 @@ void sleep_ms(unsigned ms);
 // Opaque id of the calling thread.
 unsigned long long current_thread_id();
 
+// The stack the calling thread reserved, in bytes (0 when unknown).
+unsigned long long thread_stack_size();
+
 // A plain mutex with static storage; the double's state is shared by all threads.
 class Mutex {
   public:
@@ -42,7 +45,9 @@ class Mutex {
 
 class LockGuard {
   public:
+    enum Adopt { adopt }; // takes over a mutex the caller has locked
     explicit LockGuard(Mutex& m) : m_(m) { m_.lock(); }
+    LockGuard(Mutex& m, Adopt) : m_(m) {}
     ~LockGuard() { m_.unlock(); }
     LockGuard(const LockGuard&) = delete;
     LockGuard& operator=(const LockGuard&) = delete;

@@ -97,11 +97,14 @@ TEST_F(JavaCalls, MissingClassOrMainIsDescribedAndReported) {
     }
 }
 
-TEST_F(JavaCalls, ExceptionFromMainIsDescribedAndIsNoFailure) {
+TEST_F(JavaCalls, ExceptionFromMainGoesToTheUncaughtHandlerAndFails) {
     ScopedEnv fail("FAKEJVM_THROW", "1");
     ProbeRun run = runProbe({"--lib", fakeJvm, "--main", "com.example.App"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_TRUE(run.has("main=0")) << run.out;
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.has("main=1")) << run.out;
+    // Still pending when the thread detaches, which hands it to the handler.
+    EXPECT_LT(lineIndex(run.out, "main=1"),
+              lineIndex(run.out, "FAKEJVM uncaught java.lang.RuntimeException"));
     EXPECT_TRUE(contains(run.err, "java.lang.RuntimeException: FAKEJVM_THROW")) << run.err;
     EXPECT_TRUE(run.has("FAKEJVM destroy")) << run.out;
 }

@@ -8,8 +8,10 @@
 // Prints, each on its own line as it happens:
 //   create=<result>   PATH=<value>   version=<text> | version-unavailable
 //   main=<result>     unloaded
-// and exits with the result of the last step that ran. --raise-interrupt raises
-// the console interrupt from a thread of its own once the handlers are in place.
+// and exits with the result of the last step that ran. --raise-interrupt runs
+// the interrupt handler on a thread of its own once the handlers are in place, as
+// the system would on Ctrl+C (a process cannot send itself a console event
+// alone under Windows; the end-to-end tests send real ones).
 #include "base/string_list.h"
 #include "jvm/java_host.h"
 #include "platform/platform.h"
@@ -109,7 +111,7 @@ ResultCode run(JavaHost& host, ProbeArgs& args) {
     if (args.interrupt)
         installInterruptHandlers();
     if (args.raiseInterrupt)
-        std::thread([] { raise(platform::interruptSignal); }).detach();
+        std::thread([] { onInterruptSignal(platform::interruptSignal); }).detach();
     if (args.mainClass == nullptr)
         return result;
 

@@ -188,11 +188,11 @@ TEST_F(RealJvm, MissingClassOrMainMethodFails) {
     EXPECT_FALSE(contains(noMain.out, "wrong main ran"));
 }
 
-TEST_F(RealJvm, ExceptionEscapingMainIsPrintedAndIsNoFailure) {
+TEST_F(RealJvm, ExceptionEscapingMainIsPrintedAndFails) {
     ProbeRun run = runMain("tarn.probe.Throws");
-    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.has("about to throw")) << run.out;
-    EXPECT_TRUE(run.has("main=0")) << run.out;
+    EXPECT_TRUE(run.has("main=1")) << run.out;
     EXPECT_TRUE(contains(run.err, "java.lang.IllegalStateException: tarn test failure")) << run.err;
     EXPECT_TRUE(contains(run.err, "at tarn.probe.Throws.main")) << run.err;
 }

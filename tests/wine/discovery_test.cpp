@@ -255,5 +255,32 @@ TEST_F(Win64Discovery, LibraryNeedingItsBinDirectoryLoadsOnTheRetry) {
     EXPECT_TRUE(contains(r.err, "\n\n" + message::notValid + "\n")) << r.err;
 }
 
+TEST_F(Win64Discovery, DependenciesComeFromTheRuntimesFolderFirst) {
+    // Beside the library: found on the first load, PATH stays as it was.
+    fs::path own = dir / "own/bin/server";
+    place(target.needsCompanion(), own / "jvm.dll");
+    place(target.companion(), own / "companion.dll");
+    fs::path exe = wrap(target, dir.path(), "own",
+                        lines({"mainclass app/Main", "jvmdll " + windowsPath(own / "jvm.dll"),
+                               "property path=%PATH%"}));
+    Outcome r = run(exe, {}, {}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> properties = records(r.out).properties;
+    ASSERT_EQ(properties.size(), 1u) << r.out;
+    EXPECT_FALSE(contains(properties[0], "\\..")) << properties[0];
+
+    // Planted beside the program: not searched, so the runtime is not usable.
+    // (Taking the working directory out of the search cannot be shown here:
+    // Wine treats an empty DLL directory as none and keeps searching it.)
+    place(target.needsCompanion(), dir / "rt/bin/server/jvm.dll");
+    place(target.companion(), dir / "app/companion.dll");
+    exe =
+        wrap(target, dir / "app", "planted",
+             "mainclass app/Main\r\njvmdll " + windowsPath(dir / "rt/bin/server/jvm.dll") + "\r\n");
+    r = run(exe, {}, {}, dir / "rt");
+    EXPECT_EQ(r.status, 2) << r.out;
+    EXPECT_TRUE(contains(r.err, message::notValid)) << r.err;
+}
+
 } // namespace
 } // namespace tarn::test

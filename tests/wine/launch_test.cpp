@@ -55,12 +55,13 @@ Start fullLaunch(const Target& target, const fs::path& dir) {
         EXPECT_EQ(r.err, "");
         std::string self = windowsPath(exe), home = windowsDir(dir);
         std::vector<std::string> expected = {
+            "default args version=0x10001 javaStackSize=0",
             "create version=0x10002 options=6 ignoreUnrecognized=1",
             "option[0]=-Xmx64m",
             "option[1]=-Dfrom.option=\xE9\x80",
             "option[2]=-Djava.class.path=Z:\\nowhere",
             "option[3]=-Djava.class.path=" + self + ";" + home + "lib\\extra.jar;" + home +
-                "more.zip;" + home + "libs/nested/Second.JAR;Z:\\env\\one;",
+                "more.zip;" + home + "libs/nested/Second.JAR;Z:\\env\\one",
             "option[4]=-Dtarn.app.path=" + self,
             "option[5]=-Dapplication.home=" + home,
             "property utf=gr\xC3\xBC\xC3\x9F \xE2\x82\xAC",
@@ -103,10 +104,12 @@ Start mainThrows(const Target& target, const fs::path& dir) {
     fs::path exe = wrap(target, dir, "throws", lines({appMain(), use(target.runtime())}));
     Start s{"main throws", exe, {}, {{"FAKEJVM_THROW", "1"}}, {}, {}, {}};
     s.check = [](const Outcome& r) {
-        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.status, 1);
         EXPECT_TRUE(contains(r.err, "java.lang.RuntimeException: FAKEJVM_THROW"));
         EXPECT_FALSE(contains(r.err, "Java Runtime") || contains(r.err, "startup class"));
-        EXPECT_TRUE(records(r.out).has("destroy"));
+        Records got = records(r.out);
+        EXPECT_TRUE(got.has("uncaught java.lang.RuntimeException"));
+        EXPECT_TRUE(got.has("destroy"));
     };
     return s;
 }
@@ -167,6 +170,23 @@ using Win64Launch = Win64Test;
 
 TEST_F(Win64Launch, OptionsClassPathPropertiesAndArgumentsReachTheRuntime) {
     runOne(fullLaunch(target, dir.path()));
+}
+
+TEST_F(Win64Launch, TheVmStartsOnAThreadWithTheConfiguredStack) {
+    Environment report = {{"FAKEJVM_REPORT_STACK", "1"}, {"FAKEJVM_STACK_SIZE", "0"}};
+    fs::path exe = wrap(target, dir.path(), "large",
+                        lines({appMain(), use(target.runtime()), "option -Xss64m"}));
+    Records got = records(run(exe, {}, report, dir.path()).out);
+    EXPECT_TRUE(got.has("thread stack=67108864")) << got.create;
+    EXPECT_FALSE(contains(got.all.front(), "default args")); // -Xss was enough
+    // Without -Xss the VM's default; HotSpot on Windows says 0: the program's own.
+    exe = wrap(target, dir.path(), "standard", lines({appMain(), use(target.runtime())}));
+    got = records(run(exe, {}, report, dir.path()).out);
+    EXPECT_TRUE(got.has("default args version=0x10001 javaStackSize=0"));
+    EXPECT_TRUE(got.has("thread stack=2097152"));
+    report["FAKEJVM_STACK_SIZE"] = "8388608";
+    got = records(run(exe, {}, report, dir.path()).out);
+    EXPECT_TRUE(got.has("thread stack=8388608"));
 }
 
 TEST_F(Win64Launch, AnsiTextFromConfigurationCommandLineAndPaths) {

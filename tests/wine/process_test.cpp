@@ -44,7 +44,7 @@ Start sharedLogFile(const Target& target, const fs::path& dir) {
         EXPECT_EQ(r.status, 7);
         EXPECT_EQ(r.out + r.err, "");
         std::string text = readFile(log);
-        EXPECT_EQ(text.rfind("kept\r\nFAKEJVM create ", 0), 0u) << text;
+        EXPECT_EQ(text.rfind("kept\r\nFAKEJVM default args ", 0), 0u) << text;
         EXPECT_TRUE(contains(text, "java.lang.NoClassDefFoundError: app/Main")) << text;
         EXPECT_TRUE(contains(text, "FAKEJVM destroy\n")) << text;
         // The launcher's line is written in text mode: CR LF.
@@ -138,7 +138,7 @@ TEST_F(Win64Process, RedirectionAppendsToFilesSharedByBothStreams) {
         wrap(target, d, "split", base(target) + lines({"stdout out.log", "stderr err.log"}));
     for (const char* word : {"one", "two"}) {
         r = run(split, {word}, {{"FAKEJVM_THROW", "1"}}, d);
-        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.out + r.err, "");
     }
     Records out = records(readFile(d / "out.log"));
@@ -160,7 +160,7 @@ TEST_F(Win64Process, RedirectionIntoACommand) {
                                               "stderr |more > " + windowsPath(d / "err.txt"),
                                               "argv first second"}));
     Outcome r = run(exe, {}, {{"FAKEJVM_THROW", "1"}}, d);
-    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(r.out + r.err, "");
     Records out = records(waitForFile(d / "out.txt", "FAKEJVM destroy"));
     EXPECT_EQ(out.args, (std::vector<std::string>{"first", "second"}));
@@ -173,7 +173,7 @@ TEST_F(Win64Process, RedirectionIntoACommand) {
     fs::path both =
         wrap(target, d, "both", base(target) + lines({"stdout " + command, "stderr " + command}));
     r = run(both, {"only"}, {{"FAKEJVM_THROW", "1"}}, d);
-    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(r.out + r.err, "");
     std::string text = waitForFile(d / "both.txt", "FAKEJVM destroy");
     EXPECT_TRUE(contains(text, "FAKEJVM arg[0]=only\n")) << text;
@@ -214,6 +214,33 @@ TEST_F(Win64Process, SecondInstanceOfTheSamePathIsRefused) {
 
 TEST_F(Win64Process, InterruptWhileMainRunsEndsWithStatusZero) {
     interruptWhileMainRuns(target, dir.path());
+}
+
+TEST_F(Win64Process, InterruptStillCountsWhileTheVmWaitsForApplicationThreads) {
+    fs::path exe = wrap(target, dir.path(), "lingering", base(target));
+    Background app(exe, dir.path(), {{"FAKEJVM_LINGER", "1"}}, dir.path());
+    ASSERT_TRUE(app.waitForOutput("FAKEJVM destroy waiting")) << app.output();
+    app.signal(SIGINT);
+    Outcome r = app.finish();
+    EXPECT_EQ(r.status, 0) << r.err;
+    Records got = records(r.out);
+    EXPECT_TRUE(got.has("attach")) << r.out;
+    EXPECT_TRUE(got.has("exit 0")) << r.out;
+}
+
+TEST_F(Win64Process, AProgramTooLongForTheMutexNameIsStillGuarded) {
+    // 255 characters of Windows path: with ".tarn" the name is past what a
+    // mutex name may hold.
+    size_t folder = windowsDir(dir.path()).size();
+    fs::path exe = wrap(target, dir.path(), std::string(255 - folder - 4, 'l'),
+                        base(target) + "singleinstance true\r\n");
+    ASSERT_EQ(windowsPath(exe).size(), 255u) << windowsPath(exe);
+    Background first(exe, dir.path(), {{"FAKEJVM_BLOCK", "1"}}, dir.path());
+    ASSERT_TRUE(first.waitForOutput("FAKEJVM blocking")) << first.output();
+    Outcome second = run(exe, {}, {}, dir.path());
+    EXPECT_EQ(second.status, 11);
+    EXPECT_EQ(second.err, message::running + "\n");
+    EXPECT_EQ(second.out, ""); // no mutex error
 }
 
 } // namespace
