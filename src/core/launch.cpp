@@ -2,6 +2,7 @@
 #include "core/launch.h"
 
 #include "base/string_list.h"
+#include "cache/class_cache.h"
 #include "classpath/class_path.h"
 #include "config/launch_config.h"
 #include "core/messages.h"
@@ -90,8 +91,10 @@ ResultCode runLaunchSequence(int argc, char** argv, PreMainCallback preMain, int
     ByteString library = RuntimeLocator::locate(config);
     if (library.isEmpty())
         result = resultNoRuntime;
-    if (result == resultOk)
+    if (result == resultOk) {
+        addClassCacheOptions(config, host, library.cStr());
         result = host.createVm(library.cStr());
+    }
     if (result == resultOk) {
         setProperties(config, host);
         result = checkVersion(host, minJre, maxJre, version);

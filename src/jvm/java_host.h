@@ -19,6 +19,8 @@ class JavaHost {
 
     // ---- Loading and creation (java_host.cpp) ----
     void addOption(const char* text);
+    // The JNI "vfprintf" option: every text the VM prints goes through hook.
+    void setPrintHook(void* hook) { printHook_ = hook; }
     ResultCode createVm(const char* libraryPath);
     void unload();
     const StringList& options() const { return optionList_; }
@@ -35,6 +37,7 @@ class JavaHost {
 
   private:
     StringList optionList_;
+    void* printHook_ = nullptr;
     void* runtimeLibrary_ = nullptr;
     JavaVM* javaVm_ = nullptr;
     JNIEnv* env_ = nullptr;

@@ -114,6 +114,33 @@ intptr_t redirectStdStream(StdStream which, const StreamTarget& target);
 void restoreStdStream(StdStream which, intptr_t saved);
 void closeTarget(StreamTarget& target);
 
+// ---- Files kept between runs ---------------------------------------------------
+// The per-user folder for caches ($XDG_CACHE_HOME or ~/.cache on Linux,
+// %LOCALAPPDATA% on Windows), without a trailing separator.
+bool userCacheDirectory(ByteString& out);
+// Creates path and its missing parents; true when it exists afterwards.
+bool makeDirectories(const char* path);
+struct FileInfo {
+    int64_t size = 0;
+    int64_t modified = 0; // seconds since 1970
+};
+bool fileInfo(const char* path, FileInfo& out);
+// Replaces `to` when it exists. False when the system refuses (a file in use).
+bool renameFile(const char* from, const char* to);
+bool removeFile(const char* path);
+int64_t currentTime();
+int32_t processId();
+// File name of a runtime's command-line launcher ("java", "java.exe").
+extern const char* const javaLauncherName;
+// Runs program with one argument, no window and no standard streams, and waits
+// for it. Returns its exit status, or -1 when it could not be started.
+int runQuietly(const char* program, const char* argument);
+
+// ---- Text the VM prints ------------------------------------------------------
+// Writes text that the VM handed to a JNI "vfprintf" hook with its own FILE*
+// (stdout or stderr of the VM's C runtime, which need not be ours).
+void writeVmText(FILE* stream, const char* text, int32_t n);
+
 // ---- User-facing failures ---------------------------------------------------
 // Shows one failure line to the user (a console program writes it to stderr).
 // Every message of the launcher goes through here.
