@@ -133,6 +133,25 @@ bool writeCreateArguments(const PendingCache& pending, const StringList& options
     return fclose(file) == 0 && written;
 }
 
+// The JVM archives classes from JAR files only: a folder on the class path
+// makes it fail at exit, with an error and exit status 1, instead of writing.
+bool classPathHasFolder(const StringList& options) {
+    static const char key[] = "-Djava.class.path=";
+    const char* classPath = nullptr;
+    for (int32_t i = 0; i < options.count(); ++i)
+        if (strncmp(options.item(i), key, sizeof key - 1) == 0)
+            classPath = options.item(i) + sizeof key - 1; // the VM keeps the last one
+    for (const char* p = classPath; p != nullptr && *p != 0;) {
+        const char* end = strchr(p, platform::classPathSeparator);
+        int32_t n = end ? int32_t(end - p) : int32_t(strlen(p));
+        platform::FileInfo info;
+        if (n > 0 && platform::fileInfo(ByteString(p, n).cStr(), info) && info.isDirectory)
+            return true;
+        p = end ? end + 1 : nullptr;
+    }
+    return false;
+}
+
 } // namespace
 
 CacheMechanism cacheMechanismFor(const char* version) {
@@ -160,6 +179,10 @@ void addClassCacheOptions(const LaunchConfig& config, JavaHost& host, const char
     CacheMechanism mechanism = cacheMechanismFor(version.cStr());
     if (managesSharingItself(host.options())) {
         trace("class-data cache: the options manage class sharing; none used");
+        return;
+    }
+    if (classPathHasFolder(host.options())) {
+        trace("class-data cache: the class path holds a folder; none used");
         return;
     }
     PendingCache pending;

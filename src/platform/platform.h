@@ -123,6 +123,7 @@ bool makeDirectories(const char* path);
 struct FileInfo {
     int64_t size = 0;
     int64_t modified = 0; // seconds since 1970
+    bool isDirectory = false;
 };
 bool fileInfo(const char* path, FileInfo& out);
 // Replaces `to` when it exists. False when the system refuses (a file in use).

@@ -469,6 +469,7 @@ bool fileInfo(const char* path, FileInfo& out) {
         return false;
     out.size = st.st_size;
     out.modified = st.st_mtime;
+    out.isDirectory = S_ISDIR(st.st_mode);
     return true;
 }
 

@@ -365,6 +365,7 @@ bool fileInfo(const char* path, FileInfo& out) {
         return false;
     out.size = int64_t((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
     out.modified = unixSeconds(data.ftLastWriteTime);
+    out.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     return true;
 }
 
