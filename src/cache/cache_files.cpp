@@ -54,7 +54,7 @@ void finishPendingCache() {
     ByteString path = ByteString::concat(p.directory.cStr(), name);
     if (platform::renameFile(p.temporary.cStr(), path.cStr())) {
         trace("class-data cache: wrote %s", path.cStr());
-        removeStaleCaches(p.directory, p.program, name);
+        removeStaleCaches(p.directory, p.program, name, p.prefix);
     } else {
         platform::removeFile(p.temporary.cStr());
         trace("class-data cache: could not rename %s", p.temporary.cStr());
@@ -138,7 +138,7 @@ ByteString findSealedCache(const ByteString& directory, const ByteString& prefix
 }
 
 void removeStaleCaches(const ByteString& directory, const ByteString& program,
-                       const ByteString& keep) {
+                       const ByteString& keep, const ByteString& keyPrefix) {
     ByteString ours(program);
     ours.appendChar('-');
     int64_t now = platform::currentTime();
@@ -147,6 +147,9 @@ void removeStaleCaches(const ByteString& directory, const ByteString& program,
         return;
     while (platform::nextEntry(scan)) {
         if (scan.isDirectory || !startsWith(scan.name, ours) || scan.name.equals(keep.cStr()))
+            continue;
+        if (!keep.isEmpty() && startsWith(scan.name, keyPrefix) &&
+            scan.name.compare(keep.cStr()) > 0)
             continue;
         ByteString path = ByteString::concat(directory.cStr(), scan.name);
         platform::FileInfo info;

@@ -23,10 +23,13 @@ struct PendingCache {
 ByteString findSealedCache(const ByteString& directory, const ByteString& prefix,
                            const char* extension);
 
-// Removes the program's other caches and its temporaries older than an hour
-// (younger ones may belong to a start that is still running).
+// Removes the program's caches other than `keep` and its temporaries older
+// than an hour (younger ones may belong to a start that is still running).
+// Caches of the same key that sort after `keep` stay: when concurrent first
+// starts finish together, each leaves the later names alone, so the last name
+// always survives.
 void removeStaleCaches(const ByteString& directory, const ByteString& program,
-                       const ByteString& keep);
+                       const ByteString& keep, const ByteString& keyPrefix);
 
 // Arranges for `pending` to be completed when the process exits, however it
 // exits: after main returns or inside System.exit, once the JVM has written.

@@ -35,27 +35,35 @@ void addQuietLogging(JavaHost& host, CacheMechanism mechanism) {
 // line break printed after it) and passes everything else on.
 bool droppingNotice = false;
 
-jint JNICALL dropRecordingNotice(FILE* stream, const char* format, va_list args) {
-    char text[1024];
-    va_list copy;
-    va_copy(copy, args);
-    int n = vsnprintf(text, sizeof text, format, copy);
-    va_end(copy);
-    if (n < 0)
-        return n;
-    if (n < int(sizeof text)) {
-        bool endOfNotice = droppingNotice && strcmp(text, "\n") == 0;
-        droppingNotice = strstr(text, "AOTConfiguration recorded: ") != nullptr;
-        if (!droppingNotice && !endOfNotice)
-            platform::writeVmText(stream, text, n);
-        return n;
+// vsnprintf into out, growing it as needed (the Windows C runtime answers a
+// short buffer with -1 rather than the length it needs).
+bool formatVmText(ByteString& out, const char* format, va_list args) {
+    int32_t capacity = 1024;
+    for (;;) {
+        out.resize(capacity);
+        va_list copy;
+        va_copy(copy, args);
+        int n = vsnprintf(out.data(), size_t(capacity), format, copy);
+        va_end(copy);
+        if (n >= 0 && n < capacity) {
+            out.resize(n);
+            return true;
+        }
+        if (capacity >= (1 << 24))
+            return false;
+        capacity = n >= capacity ? n + 1 : capacity * 2;
     }
-    droppingNotice = false;
-    ByteString longer;
-    longer.resize(n);
-    vsnprintf(longer.data(), size_t(n) + 1, format, args);
-    platform::writeVmText(stream, longer.cStr(), n);
-    return n;
+}
+
+jint JNICALL dropRecordingNotice(FILE* stream, const char* format, va_list args) {
+    ByteString text;
+    if (!formatVmText(text, format, args))
+        return -1;
+    bool endOfNotice = droppingNotice && text.equals("\n");
+    droppingNotice = strstr(text.cStr(), "AOTConfiguration recorded: ") != nullptr;
+    if (!droppingNotice && !endOfNotice)
+        platform::writeVmText(stream, text.cStr(), text.length());
+    return jint(text.length());
 }
 
 // Options by which the program manages class sharing itself; a cache of ours
@@ -232,7 +240,7 @@ void addClassCacheOptions(const LaunchConfig& config, JavaHost& host, const char
         return;
     }
 
-    removeStaleCaches(pending.directory, pending.program, ByteString());
+    removeStaleCaches(pending.directory, pending.program, ByteString(), pending.prefix);
     ByteString temporary = ByteString::concat(pending.directory.cStr(), pending.prefix);
     appendNumber(temporary, uint64_t(platform::processId()), 10, 1);
     pending.temporary = temporary;
