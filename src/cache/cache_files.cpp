@@ -49,7 +49,7 @@ void finishPendingCache() {
     }
     // The size goes into the name: a file that later loses bytes no longer matches it.
     ByteString name(p.prefix);
-    appendNumber(name, uint64_t(written.size), 10, 1);
+    appendHex(name, uint64_t(written.size), 1);
     name.append(p.extension);
     ByteString path = ByteString::concat(p.directory.cStr(), name);
     if (platform::renameFile(p.temporary.cStr(), path.cStr())) {
@@ -73,12 +73,12 @@ uint64_t fnvHash(uint64_t hash, const void* data, int32_t n) {
     return hash;
 }
 
-void appendNumber(ByteString& out, uint64_t value, int base, int minDigits) {
+void appendHex(ByteString& out, uint64_t value, int minDigits) {
     char digits[24];
     int n = 0;
     do {
-        digits[n++] = "0123456789abcdef"[value % unsigned(base)];
-        value /= unsigned(base);
+        digits[n++] = "0123456789abcdef"[value & 15];
+        value >>= 4;
     } while (value != 0 || n < minDigits);
     while (n > 0)
         out.appendChar(digits[--n]);
@@ -94,7 +94,7 @@ ByteString programPrefix(const ByteString& exePath) {
         prefix.appendChar(plain ? c : '_');
     }
     prefix.appendChar('-');
-    appendNumber(prefix, fnvHash(fnvOffset, exePath.cStr(), exePath.length()) & 0xffffffffu, 16, 8);
+    appendHex(prefix, fnvHash(fnvOffset, exePath.cStr(), exePath.length()) & 0xffffffffu, 8);
     return prefix;
 }
 
@@ -103,13 +103,15 @@ int64_t sealedSize(const char* name, const ByteString& prefix, const char* exten
     if (!startsWith(text, prefix) || !endsWith(text, extension))
         return -1;
     int32_t end = text.length() - int32_t(strlen(extension));
-    if (end <= prefix.length() || end - prefix.length() > 18)
+    if (end <= prefix.length() || end - prefix.length() > 15)
         return -1;
     int64_t size = 0;
     for (int32_t i = prefix.length(); i < end; ++i) {
-        if (text[i] < '0' || text[i] > '9')
+        char c = text[i];
+        int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        if (digit < 0)
             return -1;
-        size = size * 10 + (text[i] - '0');
+        size = size * 16 + digit;
     }
     return size;
 }
@@ -154,7 +156,8 @@ void removeStaleCaches(const ByteString& directory, const ByteString& program,
         ByteString path = ByteString::concat(directory.cStr(), scan.name);
         platform::FileInfo info;
         if (endsWith(scan.name, ".tmp") &&
-            (!platform::fileInfo(path.cStr(), info) || now - info.modified < abandonedAfterSeconds))
+            (!platform::fileInfo(path.cStr(), info) ||
+             now - info.modified < abandonedAfterSeconds * platform::fileTimeTicksPerSecond))
             continue;
         if (platform::removeFile(path.cStr()))
             trace("class-data cache: removed %s", path.cStr());

@@ -226,7 +226,7 @@ void addClassCacheOptions(const LaunchConfig& config, JavaHost& host, const char
     pending.program = programPrefix(exePath);
     pending.prefix = pending.program;
     pending.prefix.appendChar('-');
-    appendNumber(pending.prefix, key, 16, 16);
+    appendHex(pending.prefix, key, 16);
     pending.prefix.appendChar('-');
     pending.extension = ByteString(mechanism == CacheMechanism::aotCache ? ".aot" : ".jsa");
 
@@ -242,7 +242,7 @@ void addClassCacheOptions(const LaunchConfig& config, JavaHost& host, const char
 
     removeStaleCaches(pending.directory, pending.program, ByteString(), pending.prefix);
     ByteString temporary = ByteString::concat(pending.directory.cStr(), pending.prefix);
-    appendNumber(temporary, uint64_t(platform::processId()), 10, 1);
+    appendHex(temporary, uint64_t(platform::processId()), 1);
     pending.temporary = temporary;
     pending.temporary.append(".tmp");
     if (mechanism == CacheMechanism::aotCache) {

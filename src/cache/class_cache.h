@@ -46,8 +46,11 @@ uint64_t fnvHash(uint64_t hash, const void* data, int32_t n);
 // "name-1234abcd": the executable's file name (at most 32 plain characters)
 // and a hash of its full path; every cache file of the program starts with it.
 ByteString programPrefix(const ByteString& exePath);
-// Size written after "prefix" in a finished cache's name ("...-123456.jsa"), or -1.
+// Size written in hexadecimal after "prefix" in a finished cache's name
+// ("...-1c000.jsa"), or -1.
 int64_t sealedSize(const char* name, const ByteString& prefix, const char* extension);
-void appendNumber(ByteString& out, uint64_t value, int base, int minDigits);
+// Lower-case hexadecimal, at least minDigits long. (No decimal: 64-bit division
+// would pull libgcc's DLL into the 32-bit Windows launcher.)
+void appendHex(ByteString& out, uint64_t value, int minDigits);
 
 } // namespace tarn

@@ -122,14 +122,18 @@ bool userCacheDirectory(ByteString& out);
 bool makeDirectories(const char* path);
 struct FileInfo {
     int64_t size = 0;
-    int64_t modified = 0; // seconds since 1970
+    int64_t modified = 0; // last write, in fileTimeTicksPerSecond units
     bool isDirectory = false;
 };
 bool fileInfo(const char* path, FileInfo& out);
 // Replaces `to` when it exists. False when the system refuses (a file in use).
 bool renameFile(const char* from, const char* to);
 bool removeFile(const char* path);
+// Now, in the units of FileInfo::modified (seconds on Linux, FILETIME's 100 ns
+// steps on Windows: converting them would need 64-bit division, which 32-bit
+// code takes from libgcc's DLL).
 int64_t currentTime();
+extern const int64_t fileTimeTicksPerSecond;
 int32_t processId();
 // File name of a runtime's command-line launcher ("java", "java.exe").
 extern const char* const javaLauncherName;

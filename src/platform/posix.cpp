@@ -429,6 +429,7 @@ InterruptHandler installInterruptHandler(int sig, InterruptHandler handler) {
 // ---- Files kept between runs ---------------------------------------------------
 
 const char* const javaLauncherName = "java";
+const int64_t fileTimeTicksPerSecond = 1;
 
 bool userCacheDirectory(ByteString& out) {
     const char* base = getenv("XDG_CACHE_HOME");

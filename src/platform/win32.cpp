@@ -326,6 +326,7 @@ InterruptHandler installInterruptHandler(int sig, InterruptHandler handler) {
 // ---- Files kept between runs ---------------------------------------------------
 
 const char* const javaLauncherName = "java.exe";
+const int64_t fileTimeTicksPerSecond = 10000000;
 
 bool userCacheDirectory(ByteString& out) {
     const char* base = getenv("LOCALAPPDATA");
@@ -353,10 +354,8 @@ bool makeDirectories(const char* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// FILETIME counts 100 ns steps since 1601; the rest of the launcher counts seconds since 1970.
-static int64_t unixSeconds(const FILETIME& time) {
-    uint64_t ticks = (uint64_t(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-    return int64_t(ticks / 10000000ULL) - 11644473600LL;
+static int64_t ticks(const FILETIME& time) {
+    return int64_t((uint64_t(time.dwHighDateTime) << 32) | time.dwLowDateTime);
 }
 
 bool fileInfo(const char* path, FileInfo& out) {
@@ -364,7 +363,7 @@ bool fileInfo(const char* path, FileInfo& out) {
     if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data))
         return false;
     out.size = int64_t((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
-    out.modified = unixSeconds(data.ftLastWriteTime);
+    out.modified = ticks(data.ftLastWriteTime);
     out.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     return true;
 }
@@ -380,7 +379,7 @@ bool removeFile(const char* path) {
 int64_t currentTime() {
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
-    return unixSeconds(now);
+    return ticks(now);
 }
 
 int32_t processId() {

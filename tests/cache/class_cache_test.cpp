@@ -30,16 +30,16 @@ TEST(ClassCache, NamesCarryTheProgramAndTheFinishedSize) {
               "tool.exe-");
 
     ByteString prefix("app-0000000a-00000000000000ff-");
-    EXPECT_EQ(sealedSize("app-0000000a-00000000000000ff-114688.jsa", prefix, ".jsa"), 114688);
-    EXPECT_EQ(sealedSize("app-0000000a-00000000000000ff-114688.aot", prefix, ".jsa"), -1);
+    EXPECT_EQ(sealedSize("app-0000000a-00000000000000ff-1c000.jsa", prefix, ".jsa"), 114688);
+    EXPECT_EQ(sealedSize("app-0000000a-00000000000000ff-1c000.aot", prefix, ".jsa"), -1);
     EXPECT_EQ(sealedSize("app-0000000a-00000000000000ff-4242.tmp", prefix, ".jsa"), -1);
     EXPECT_EQ(sealedSize("app-0000000a-00000000000000ff-.jsa", prefix, ".jsa"), -1);
-    EXPECT_EQ(sealedSize("app-0000000a-00000000000000ff-12x.jsa", prefix, ".jsa"), -1);
+    EXPECT_EQ(sealedSize("app-0000000a-00000000000000ff-12g.jsa", prefix, ".jsa"), -1);
     EXPECT_EQ(sealedSize("app-0000000a-0000000000000fff-1.jsa", prefix, ".jsa"), -1);
 
     ByteString number;
-    appendNumber(number, 0xbeef, 16, 8);
-    appendNumber(number, 0, 10, 1);
+    appendHex(number, 0xbeef, 8);
+    appendHex(number, 0, 1);
     EXPECT_STREQ(number.cStr(), "0000beef0");
 }
 

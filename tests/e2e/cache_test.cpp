@@ -6,10 +6,16 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
+#include <cstdio>
 
 namespace tarn::test {
 namespace {
+
+std::string hex(uintmax_t value) {
+    char text[24];
+    snprintf(text, sizeof text, "%jx", value);
+    return text;
+}
 
 class Cache : public ::testing::Test {
   protected:
@@ -66,7 +72,7 @@ TEST_F(Cache, FirstStartWritesItAndLaterStartsUseItOnEveryRuntime) {
         std::string name = files[0];
         EXPECT_EQ(fs::path(name).extension(), extensionFor(jdk));
         // The size the cache was finished with is part of its name.
-        EXPECT_TRUE(contains(name, "-" + std::to_string(fs::file_size(cacheDir() / name)) + "."));
+        EXPECT_TRUE(contains(name, "-" + hex(fs::file_size(cacheDir() / name)) + "."));
         EXPECT_EQ(fs::status(cacheDir()).permissions() & fs::perms::others_all, fs::perms::none);
 
         Outcome second = start(exe, jdk, {{"TARN_TRACE", "1"}});
@@ -131,7 +137,7 @@ TEST_F(Cache, ATruncatedCacheStillStartsQuietlyAndIsReplaced) {
         EXPECT_FALSE(fromCache(loadSource("app.Echo")));
         std::vector<std::string> files = cacheFiles();
         ASSERT_EQ(files.size(), 1u);
-        EXPECT_TRUE(contains(files[0], "-" + std::to_string(fs::file_size(cacheDir() / files[0]))));
+        EXPECT_TRUE(contains(files[0], "-" + hex(fs::file_size(cacheDir() / files[0]))));
         expectEchoed(start(exe, jdk));
         EXPECT_TRUE(fromCache(loadSource("app.Echo")));
     }
@@ -153,7 +159,7 @@ TEST_F(Cache, ConcurrentFirstStartsLeaveOnlyCompleteCaches) {
     ASSERT_LE(files.size(), starts.size());
     for (const std::string& name : files) {
         EXPECT_EQ(fs::path(name).extension(), extensionFor(jdk));
-        EXPECT_TRUE(contains(name, "-" + std::to_string(fs::file_size(cacheDir() / name)) + "."));
+        EXPECT_TRUE(contains(name, "-" + hex(fs::file_size(cacheDir() / name)) + "."));
     }
 
     env["TARN_TRACE"] = "1";
