@@ -43,7 +43,7 @@ bool formatVmText(ByteString& out, const char* format, va_list args) {
         out.resize(capacity);
         va_list copy;
         va_copy(copy, args);
-        int n = vsnprintf(out.data(), size_t(capacity), format, copy);
+        int n = platform::formatText(out.data(), capacity, format, copy);
         va_end(copy);
         if (n >= 0 && n < capacity) {
             out.resize(n);

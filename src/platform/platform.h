@@ -4,6 +4,7 @@
 
 #include "base/string.h"
 
+#include <stdarg.h>
 #include <stdint.h>
 #include <stdio.h>
 
@@ -145,6 +146,9 @@ int runQuietly(const char* program, const char* argument);
 // Writes text that the VM handed to a JNI "vfprintf" hook with its own FILE*
 // (stdout or stderr of the VM's C runtime, which need not be ours).
 void writeVmText(FILE* stream, const char* text, int32_t n);
+// The C runtime's vsnprintf: the length written, or when size is too small the
+// length needed or (Windows) -1. MinGW's own vsnprintf would add 12 KB.
+int formatText(char* buffer, int32_t size, const char* format, va_list args);
 
 // ---- User-facing failures ---------------------------------------------------
 // Shows one failure line to the user (a console program writes it to stderr).

@@ -512,6 +512,10 @@ int runQuietly(const char* program, const char* argument) {
 
 // ---- Text the VM prints ------------------------------------------------------
 
+int formatText(char* buffer, int32_t size, const char* format, va_list args) {
+    return vsnprintf(buffer, size_t(size), format, args);
+}
+
 void writeVmText(FILE* stream, const char* text, int32_t n) {
     // The same C library: the descriptor is the one the VM itself would write to.
     ssize_t ignored = write(fileno(stream), text, size_t(n));

@@ -419,6 +419,10 @@ int runQuietly(const char* program, const char* argument) {
 
 // ---- Text the VM prints ------------------------------------------------------
 
+int formatText(char* buffer, int32_t size, const char* format, va_list args) {
+    return _vsnprintf(buffer, size_t(size), format, args);
+}
+
 void writeVmText(FILE* stream, const char* text, int32_t n) {
     // A modern runtime's FILE* belongs to the universal C runtime, not to ours:
     // compare it with that runtime's stderr instead of touching it.
