@@ -340,7 +340,8 @@ bool userCacheDirectory(ByteString& out) {
 
 bool makeDirectories(const char* path) {
     ByteString partial(path);
-    // Past "C:\" or "\\server\share\": those parts cannot be created.
+    // Parts that exist or cannot be created (a drive, a server, a share) just
+    // fail; only the result at the end counts.
     int32_t start = partial.length() > 2 && partial[1] == ':' ? 3 : 1;
     for (int32_t i = start; i <= partial.length(); ++i) {
         if (i < partial.length() && partial[i] != '\\' && partial[i] != '/')
