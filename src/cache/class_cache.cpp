@@ -185,6 +185,10 @@ void addClassCacheOptions(const LaunchConfig& config, JavaHost& host, const char
         return;
     }
     CacheMechanism mechanism = cacheMechanismFor(version.cStr());
+    if (mechanism == CacheMechanism::none) {
+        trace("class-data cache: Java %s has none", version.cStr());
+        return;
+    }
     if (managesSharingItself(host.options())) {
         trace("class-data cache: the options manage class sharing; none used");
         return;
@@ -199,10 +203,6 @@ void addClassCacheOptions(const LaunchConfig& config, JavaHost& host, const char
         // Without a launcher for the create step, the older archive still works.
         if (pending.javaCommand.isEmpty())
             mechanism = CacheMechanism::dynamicArchive;
-    }
-    if (mechanism == CacheMechanism::none) {
-        trace("class-data cache: Java %s has none", version.cStr());
-        return;
     }
     if (!platform::userCacheDirectory(pending.directory)) {
         trace("class-data cache: no user cache folder");
