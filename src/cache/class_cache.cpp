@@ -67,14 +67,22 @@ jint JNICALL dropRecordingNotice(FILE* stream, const char* format, va_list args)
 }
 
 // Options by which the program manages class sharing itself; a cache of ours
-// beside them could make the VM refuse to start.
-bool managesSharingItself(const StringList& options) {
+// beside them could make the VM refuse to start. The VM also reads options
+// from two environment variables.
+bool mentionsSharing(const char* text) {
     static const char* const words[] = {"Xshare", "Shared", "ArchiveClasses", "AOT", "ClassList"};
-    for (int32_t i = 0; i < options.count(); ++i)
-        for (const char* word : words)
-            if (strstr(options.item(i), word) != nullptr)
-                return true;
+    for (const char* word : words)
+        if (text != nullptr && strstr(text, word) != nullptr)
+            return true;
     return false;
+}
+
+bool managesSharingItself(const StringList& options) {
+    for (int32_t i = 0; i < options.count(); ++i)
+        if (mentionsSharing(options.item(i)))
+            return true;
+    return mentionsSharing(platform::getEnv("JAVA_TOOL_OPTIONS")) ||
+           mentionsSharing(platform::getEnv("_JAVA_OPTIONS"));
 }
 
 void hashText(uint64_t& hash, const char* text) {

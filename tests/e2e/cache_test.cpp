@@ -193,6 +193,9 @@ TEST_F(Cache, OffUnsetOrUnsupportedWritesNothing) {
         expectEchoed(start(wrapped(config), jdk));
         EXPECT_FALSE(fs::exists(dir / "cache")) << config;
     }
+    Outcome r = start(wrapped(), jdk, {{"JAVA_TOOL_OPTIONS", "-Xshare:off"}});
+    EXPECT_EQ(r.out, "args=0\n");
+    EXPECT_FALSE(fs::exists(dir / "cache"));
 }
 
 } // namespace
