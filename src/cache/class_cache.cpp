@@ -22,11 +22,12 @@ namespace {
 // A cache that is missing or refused must cost nothing but speed: the JVM's
 // cache warnings would otherwise land on the program's standard output.
 // (-Xshare:auto is the default, and the AOT options refuse any -Xshare.)
-void addQuietLogging(JavaHost& host, CacheMechanism mechanism) {
+// Java 25 logs the same under the aot tag, which older runtimes refuse.
+void addQuietLogging(JavaHost& host, CacheMechanism mechanism, bool hasAotTag) {
     if (mechanism == CacheMechanism::dynamicArchive)
         host.addOption("-Xshare:auto");
     host.addOption("-Xlog:cds*=off");
-    if (mechanism == CacheMechanism::aotCache)
+    if (hasAotTag)
         host.addOption("-Xlog:aot*=off");
 }
 
@@ -205,6 +206,7 @@ void addClassCacheOptions(const LaunchConfig& config, JavaHost& host, const char
         trace("class-data cache: the class path holds a folder; none used");
         return;
     }
+    const bool hasAotTag = mechanism == CacheMechanism::aotCache;
     PendingCache pending;
     if (mechanism == CacheMechanism::aotCache) {
         pending.javaCommand = findJavaCommand(libraryPath);
@@ -244,7 +246,7 @@ void addClassCacheOptions(const LaunchConfig& config, JavaHost& host, const char
         const char* use =
             mechanism == CacheMechanism::aotCache ? "-XX:AOTCache=" : "-XX:SharedArchiveFile=";
         host.addOption(ByteString::concat(use, cache).cStr());
-        addQuietLogging(host, mechanism);
+        addQuietLogging(host, mechanism, hasAotTag);
         return;
     }
 
@@ -267,10 +269,10 @@ void addClassCacheOptions(const LaunchConfig& config, JavaHost& host, const char
         host.addOption("-XX:AOTMode=record");
         host.addOption(ByteString::concat("-XX:AOTConfiguration=", pending.recording).cStr());
         host.setPrintHook(reinterpret_cast<void*>(dropRecordingNotice));
-        addQuietLogging(host, mechanism);
+        addQuietLogging(host, mechanism, hasAotTag);
     } else {
         host.addOption(ByteString::concat("-XX:ArchiveClassesAtExit=", pending.temporary).cStr());
-        addQuietLogging(host, mechanism);
+        addQuietLogging(host, mechanism, hasAotTag);
     }
     trace("class-data cache: none yet; Java %s writes %s at exit", version.cStr(),
           pending.temporary.cStr());
