@@ -3,6 +3,7 @@
 
 #include "base/string_list.h"
 #include "base/trace.h"
+#include "cache/class_cache.h"
 #include "classpath/class_path.h"
 #include "config/launch_config.h"
 #include "core/messages.h"
@@ -157,6 +158,8 @@ ResultCode runLaunchSequence(int argc, char** argv, PreMainCallback preMain, int
         result = resultNoRuntime;
     if (result == resultOk)
         result = host.loadRuntime(library.cStr());
+    if (result == resultOk)
+        addClassCacheOptions(config, host, library.cStr());
     if (result != resultOk) {
         ByteString none;
         report(result, none, none, none, passedOver);

@@ -123,11 +123,15 @@ ResultCode JavaHost::startVm() {
 
     int32_t count = optionList_.count();
     Array<JavaVMOption> options;
-    options.resize(count);
-    if (count > 0)
-        memset(options.data(), 0, size_t(count) * sizeof(JavaVMOption));
+    options.resize(count + 1);
+    memset(options.data(), 0, size_t(count + 1) * sizeof(JavaVMOption));
     for (int32_t i = 0; i < count; ++i)
         options[i].optionString = optionList_.item(i);
+    if (printHook_ != nullptr) {
+        options[count].optionString = const_cast<char*>("vfprintf");
+        options[count].extraInfo = printHook_;
+        ++count;
+    }
 
     JavaVMInitArgs args;
     memset(&args, 0, sizeof args);

@@ -20,6 +20,8 @@ class JavaHost {
 
     // ---- Loading and creation (java_host.cpp) ----
     void addOption(const char* text);
+    // The JNI "vfprintf" option: every text the VM prints goes through hook.
+    void setPrintHook(void* hook) { printHook_ = hook; }
     // loadRuntime, then startVm.
     ResultCode createVm(const char* libraryPath);
     // Loads the runtime library: 0, or 2 when it cannot be loaded or lacks
@@ -50,6 +52,7 @@ class JavaHost {
 
   private:
     StringList optionList_;
+    void* printHook_ = nullptr;
     void* runtimeLibrary_ = nullptr;
     void* createJavaVm_ = nullptr;
     JavaVM* javaVm_ = nullptr;

@@ -5,6 +5,7 @@
 #include "base/string.h"
 #include "base/string_list.h"
 
+#include <stdarg.h>
 #include <stdint.h>
 #include <stdio.h>
 
@@ -118,6 +119,41 @@ bool openPipeTarget(const char* command, StreamTarget& out);
 intptr_t redirectStdStream(StdStream which, const StreamTarget& target);
 void restoreStdStream(StdStream which, intptr_t saved);
 void closeTarget(StreamTarget& target);
+
+// ---- Files kept between runs ---------------------------------------------------
+// The per-user folder for caches ($XDG_CACHE_HOME or ~/.cache on Linux,
+// %LOCALAPPDATA% on Windows), without a trailing separator.
+bool userCacheDirectory(ByteString& out);
+// Creates path and its missing parents; true when it exists afterwards.
+bool makeDirectories(const char* path);
+struct FileInfo {
+    int64_t size = 0;
+    int64_t modified = 0; // last write, in fileTimeTicksPerSecond units
+    bool isDirectory = false;
+};
+bool fileInfo(const char* path, FileInfo& out);
+// Replaces `to` when it exists. False when the system refuses (a file in use).
+bool renameFile(const char* from, const char* to);
+bool removeFile(const char* path);
+// Now, in the units of FileInfo::modified (seconds on Linux, FILETIME's 100 ns
+// steps on Windows: converting them would need 64-bit division, which 32-bit
+// code takes from libgcc's DLL).
+int64_t currentTime();
+extern const int64_t fileTimeTicksPerSecond;
+int32_t processId();
+// File name of a runtime's command-line launcher ("java", "java.exe").
+extern const char* const javaLauncherName;
+// Runs program with one argument, no window and no standard streams, and waits
+// for it. Returns its exit status, or -1 when it could not be started.
+int runQuietly(const char* program, const char* argument);
+
+// ---- Text the VM prints ------------------------------------------------------
+// Writes text that the VM handed to a JNI "vfprintf" hook with its own FILE*
+// (stdout or stderr of the VM's C runtime, which need not be ours).
+void writeVmText(FILE* stream, const char* text, int32_t n);
+// The C runtime's vsnprintf: the length written, or when size is too small the
+// length needed or (Windows) -1. MinGW's own vsnprintf would add 12 KB.
+int formatText(char* buffer, int32_t size, const char* format, va_list args);
 
 // ---- User-facing failures ---------------------------------------------------
 // Shows one failure line to the user (a console program writes it to stderr).

@@ -11,10 +11,13 @@
 #include <locale.h>
 #include <pthread.h>
 #include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 #include <wchar.h>
 
@@ -452,6 +455,102 @@ InterruptHandler installInterruptHandler(int sig, InterruptHandler handler) {
     if (previous.sa_flags & SA_SIGINFO)
         return nullptr;
     return previous.sa_handler;
+}
+
+// ---- Files kept between runs ---------------------------------------------------
+
+const char* const javaLauncherName = "java";
+const int64_t fileTimeTicksPerSecond = 1;
+
+bool userCacheDirectory(ByteString& out) {
+    const char* base = getenv("XDG_CACHE_HOME");
+    // The XDG rule: a relative value is invalid and is ignored.
+    if (base != nullptr && base[0] == '/') {
+        out = ByteString(base);
+    } else {
+        const char* home = getenv("HOME");
+        if (home == nullptr || home[0] != '/')
+            return false;
+        out = ByteString(home);
+        out.append("/.cache");
+    }
+    while (out.length() > 1 && out[out.length() - 1] == '/')
+        out.resize(out.length() - 1);
+    return true;
+}
+
+bool makeDirectories(const char* path) {
+    ByteString partial(path);
+    for (int32_t i = 1; i <= partial.length(); ++i) {
+        if (i < partial.length() && partial[i] != '/')
+            continue;
+        char saved = partial[i];
+        partial[i] = 0;
+        // 0700: the cache holds what a user's programs loaded; others need not see it.
+        if (mkdir(partial.cStr(), 0700) != 0 && errno != EEXIST)
+            return false;
+        partial[i] = saved;
+    }
+    struct stat st;
+    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool fileInfo(const char* path, FileInfo& out) {
+    struct stat st;
+    if (stat(path, &st) != 0)
+        return false;
+    out.size = st.st_size;
+    out.modified = st.st_mtime;
+    out.isDirectory = S_ISDIR(st.st_mode);
+    return true;
+}
+
+bool renameFile(const char* from, const char* to) {
+    return rename(from, to) == 0;
+}
+
+bool removeFile(const char* path) {
+    return unlink(path) == 0;
+}
+
+int64_t currentTime() {
+    return int64_t(time(nullptr));
+}
+
+int32_t processId() {
+    return int32_t(getpid());
+}
+
+extern "C" char** environ;
+
+int runQuietly(const char* program, const char* argument) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (int fd = 0; fd < 3; ++fd)
+        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd ? O_WRONLY : O_RDONLY, 0);
+    char* argv[] = {const_cast<char*>(program), const_cast<char*>(argument), nullptr};
+    pid_t pid = -1;
+    int failed = posix_spawn(&pid, program, &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0)
+        return -1;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR)
+            return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// ---- Text the VM prints ------------------------------------------------------
+
+int formatText(char* buffer, int32_t size, const char* format, va_list args) {
+    return vsnprintf(buffer, size_t(size), format, args);
+}
+
+void writeVmText(FILE* stream, const char* text, int32_t n) {
+    // The same C library: the descriptor is the one the VM itself would write to.
+    ssize_t ignored = write(fileno(stream), text, size_t(n));
+    (void)ignored;
 }
 
 void reportError(const char* text) {

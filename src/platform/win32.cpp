@@ -360,6 +360,119 @@ InterruptHandler installInterruptHandler(int sig, InterruptHandler handler) {
     return nullptr;
 }
 
+// ---- Files kept between runs ---------------------------------------------------
+
+const char* const javaLauncherName = "java.exe";
+const int64_t fileTimeTicksPerSecond = 10000000;
+
+bool userCacheDirectory(ByteString& out) {
+    const char* base = getenv("LOCALAPPDATA");
+    if (base == nullptr || base[0] == 0)
+        return false;
+    out = ByteString(base);
+    while (out.length() > 3 && (out[out.length() - 1] == '\\' || out[out.length() - 1] == '/'))
+        out.resize(out.length() - 1);
+    return true;
+}
+
+bool makeDirectories(const char* path) {
+    ByteString partial(path);
+    // Parts that exist or cannot be created (a drive, a server, a share) just
+    // fail; only the result at the end counts.
+    int32_t start = partial.length() > 2 && partial[1] == ':' ? 3 : 1;
+    for (int32_t i = start; i <= partial.length(); ++i) {
+        if (i < partial.length() && partial[i] != '\\' && partial[i] != '/')
+            continue;
+        char saved = partial[i];
+        partial[i] = 0;
+        CreateDirectoryA(partial.cStr(), nullptr);
+        partial[i] = saved;
+    }
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+static int64_t ticks(const FILETIME& time) {
+    return int64_t((uint64_t(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+}
+
+bool fileInfo(const char* path, FileInfo& out) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        return false;
+    out.size = int64_t((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+    out.modified = ticks(data.ftLastWriteTime);
+    out.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return true;
+}
+
+bool renameFile(const char* from, const char* to) {
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool removeFile(const char* path) {
+    return DeleteFileA(path) != 0;
+}
+
+int64_t currentTime() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return ticks(now);
+}
+
+int32_t processId() {
+    return int32_t(GetCurrentProcessId());
+}
+
+int runQuietly(const char* program, const char* argument) {
+    // Neither part may hold a quote: both are paths the launcher made.
+    ByteString commandLine("\"");
+    commandLine.append(program);
+    commandLine.append("\" \"");
+    commandLine.append(argument);
+    commandLine.appendChar('"');
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE nul =
+        CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inherit, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOA startup;
+    memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
+    PROCESS_INFORMATION process;
+    BOOL started = CreateProcessA(program, commandLine.data(), nullptr, nullptr, TRUE,
+                                  CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+    if (nul != INVALID_HANDLE_VALUE)
+        CloseHandle(nul);
+    if (!started)
+        return -1;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD status = DWORD(-1);
+    GetExitCodeProcess(process.hProcess, &status);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return int(status);
+}
+
+// ---- Text the VM prints ------------------------------------------------------
+
+int formatText(char* buffer, int32_t size, const char* format, va_list args) {
+    return _vsnprintf(buffer, size_t(size), format, args);
+}
+
+void writeVmText(FILE* stream, const char* text, int32_t n) {
+    // A modern runtime's FILE* belongs to the universal C runtime, not to ours:
+    // compare it with that runtime's stderr instead of touching it.
+    typedef FILE*(__cdecl * IobFunction)(unsigned);
+    static IobFunction iob = reinterpret_cast<IobFunction>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("ucrtbase.dll"), "__acrt_iob_func")));
+    bool toError = iob != nullptr && stream == iob(2);
+    HANDLE handle = GetStdHandle(toError ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD written = 0;
+    WriteFile(handle, text, DWORD(n), &written, nullptr);
+}
+
 } // namespace platform
 
 WideString ansiToWide(const char* text, int32_t n) {
