@@ -57,6 +57,13 @@ bool JavaHost::getJavaVersion(ByteString& version) {
     return true;
 }
 
+// From UTF-16, not NewStringUTF: that takes modified UTF-8, in which the 4-byte
+// sequences of characters above U+FFFF are not valid.
+static jstring newJavaString(JNIEnv* env, const char* utf8) {
+    WideString wide = utf8ToWide(utf8);
+    return env->NewString(reinterpret_cast<const jchar*>(wide.cStr()), jsize(wide.length()));
+}
+
 void setSystemProperty(JNIEnv* env, char* entry) {
     char* value = entry;
     while (*value != 0 && *value != '=')
@@ -76,8 +83,8 @@ void setSystemProperty(JNIEnv* env, char* entry) {
         env->DeleteLocalRef(system);
         return;
     }
-    jstring name = env->NewStringUTF(entry);
-    jstring text = env->NewStringUTF(value);
+    jstring name = newJavaString(env, entry);
+    jstring text = newJavaString(env, value);
     jobject previous = env->CallStaticObjectMethod(system, setProperty, name, text);
     // An empty name makes Java throw; no JNI call may follow with it pending.
     checkAndClearException(env, false);

@@ -24,6 +24,9 @@ extern const int runtimeSubPathCount;
 extern const int maxPath;
 
 // ---- Process and files ----------------------------------------------------
+// Opens the null device on each standard descriptor (0-2) that is closed, so that
+// no file opened later can take its place and receive the program's output.
+void openClosedStandardStreams();
 void setUserLocale();
 // Full path of the running executable; false when the OS cannot tell.
 bool executablePath(ByteString& out);

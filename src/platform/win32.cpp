@@ -23,6 +23,9 @@ const int maxPath = MAX_PATH;
 const int interruptSignal = SIGINT;
 const int terminateSignal = SIGTERM;
 
+// A missing standard handle is never handed to a file opened later.
+void openClosedStandardStreams() {}
+
 void setUserLocale() {
     setlocale(LC_ALL, "");
 }
@@ -241,8 +244,11 @@ InstanceLock acquireInstanceLock(const char* name, int* errorCode) {
 
 bool openAppendTarget(const char* path, StreamTarget& out) {
     HANDLE file =
-        CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr);
+        // Append-only access: every write lands at the end of the file, even when
+        // another process or the other stream writes to it too.
+        CreateFileA(path, FILE_APPEND_DATA | SYNCHRONIZE | FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_ARCHIVE, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     SetFilePointer(file, 0, nullptr, FILE_END);

@@ -190,6 +190,17 @@ const char* encodingName(Encoding encoding) {
     return "no byte-order mark (ANSI or UTF-8)";
 }
 
+std::optional<size_t> findNul(const Bytes& config) {
+    Encoding encoding = detectEncoding(config);
+    size_t step = isUtf16(encoding) ? 2 : 1;
+    for (size_t i = bomSize(encoding); i + step <= config.size(); i += step) {
+        if (config[i] == 0 && config[i + step - 1] == 0) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
 bool hasMainClassLine(const Bytes& config) {
     std::vector<uint32_t> units = codeUnits(config, detectEncoding(config));
     bool lineStart = true;

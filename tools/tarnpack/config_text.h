@@ -5,6 +5,7 @@
 
 #include "io.h"
 
+#include <optional>
 #include <string>
 
 namespace tarnpack {
@@ -13,6 +14,9 @@ enum class Encoding { Plain, Utf8, Utf16LE, Utf16BE };
 
 Encoding detectEncoding(const Bytes& config);
 const char* encodingName(Encoding encoding);
+
+// Byte offset of the first NUL character (a zero unit in UTF-16), if any.
+std::optional<size_t> findNul(const Bytes& config);
 
 // True when some line's key is "mainclass" (ASCII case ignored, after leading spaces).
 bool hasMainClassLine(const Bytes& config);

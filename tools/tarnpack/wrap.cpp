@@ -46,7 +46,14 @@ Bytes readConfig(const std::string& path) {
     if (file.size() > kMaxConfigSize) {
         throw Error(file.name() + " is larger than 1 MiB");
     }
-    return file.read(0, static_cast<size_t>(file.size()));
+    Bytes config = file.read(0, static_cast<size_t>(file.size()));
+    // The launcher drops NUL bytes, so text that holds them was saved in another
+    // encoding than it claims (most often UTF-16 without a byte-order mark).
+    if (std::optional<size_t> at = findNul(config)) {
+        throw Error(file.name() + " holds a NUL character (offset " + std::to_string(*at) +
+                    "): save it as UTF-8, or as UTF-16 with a byte-order mark");
+    }
+    return config;
 }
 
 Bytes readLauncher(const std::string& path) {
