@@ -21,7 +21,7 @@ const char kHelp[] =
 
 Usage:
   tarnpack --jar APP.jar --out OUT [--config CFG] [--launcher STUB | --target TARGET]
-           [--main-class NAME]
+           [--main-class NAME] [--strict]
   tarnpack --inspect EXE
   tarnpack --help | --version
 
@@ -41,6 +41,10 @@ Options:
                      any mainclass line the configuration already has. Without it, a
                      configuration naming no main class gets the Main-Class from the
                      JAR's META-INF/MANIFEST.MF
+  --strict           make configuration warnings errors. tarnpack warns about a key the
+                     launcher does not know but that is close to one it knows, and about
+                     'key: value' and 'key = value' lines ('key value' or 'key=value' are
+                     the forms to use)
   --inspect EXE      show what a wrapped program carries: its configuration, where each
                      piece starts and how large it is, and whether the size slot matches
   -h, --help         show this help and exit
@@ -93,6 +97,10 @@ std::optional<Options> parse(int argc, char** argv) {
         if (arg == "--version") {
             std::cout << "tarnpack " << TARNPACK_VERSION << '\n';
             return std::nullopt;
+        }
+        if (arg == "--strict") {
+            options.values[arg] = "";
+            continue;
         }
         std::string name = arg;
         std::optional<std::string> value;
@@ -158,6 +166,7 @@ int run(int argc, char** argv) {
     std::optional<std::string> target = take(options, "--target");
     request.config = take(options, "--config");
     request.mainClass = take(options, "--main-class");
+    request.strict = take(options, "--strict").has_value();
     if (!jar) {
         throw UsageError{"missing --jar APP.jar"};
     }

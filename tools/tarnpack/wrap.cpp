@@ -1,5 +1,6 @@
 #include "wrap.h"
 
+#include "config_check.h"
 #include "config_text.h"
 #include "io.h"
 #include "zip.h"
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <system_error>
 #include <unistd.h>
 
@@ -78,6 +80,21 @@ Bytes readLauncher(const std::string& path) {
     return stub;
 }
 
+// Warnings on standard error, or one error naming every problem when strict.
+void reportConfigProblems(const Bytes& config, const std::string& name, bool strict) {
+    std::string all;
+    for (const std::string& problem : checkConfig(config)) {
+        if (!strict) {
+            std::cerr << "tarnpack: warning: " << name << ' ' << problem << '\n';
+        } else {
+            all += (all.empty() ? "" : "\ntarnpack: error: ") + name + ' ' + problem;
+        }
+    }
+    if (!all.empty()) {
+        throw Error(all + " (--strict)");
+    }
+}
+
 } // namespace
 
 void pack(const PackRequest& request) {
@@ -94,8 +111,15 @@ void pack(const PackRequest& request) {
     // Every check happens before the output is created, so failures leave no trace.
     InputFile jar(request.jar, "JAR");
     ArchiveLayout layout = measureArchive(jar);
+    if (isWrappedProgram(jar)) {
+        throw Error(jar.name() + " is a program wrapped by tarnpack, not a JAR: pass the " +
+                    "application's own JAR");
+    }
     Bytes stub = readLauncher(request.launcher);
     Bytes config = request.config ? readConfig(*request.config) : Bytes();
+    if (request.config) {
+        reportConfigProblems(config, describe("configuration", *request.config), request.strict);
+    }
 
     if (hasMainClassLine(config)) {
         if (request.mainClass) {
@@ -139,6 +163,7 @@ struct Trailer {
     uint64_t blockOffset = 0;
     uint64_t blockLength = 0; // L, NUL included
     uint64_t archiveOffset = 0;
+    uint64_t archiveEnd = 0;
 };
 
 // The trailer in front of an archive starting at archiveOffset, if it is plausible.
@@ -205,14 +230,13 @@ void printConfigText(const Bytes& config, std::ostream& out) {
     }
 }
 
-} // namespace
-
-void inspect(const std::string& path, std::ostream& out) {
-    InputFile file(path, "file");
-    const std::string notWrapped = file.name() + " is not a wrapped program";
+// The trailer of a wrapped program; nothing, with the reason in why, when file
+// is not one.
+std::optional<Trailer> findTrailer(const InputFile& file, std::string& why) {
     std::optional<uint64_t> endRecord = launcherEndSearch(file, file.size());
     if (!endRecord) {
-        throw Error(notWrapped + " (no application archive at its end)");
+        why = "no application archive at its end";
+        return std::nullopt;
     }
     Bytes record = file.read(*endRecord, kEndRecordSize);
     uint64_t archiveEnd = *endRecord + kEndRecordSize;
@@ -225,11 +249,11 @@ void inspect(const std::string& path, std::ostream& out) {
     if (*endRecord >= centralSize + centralOffset) {
         trailer = trailerBefore(file, *endRecord - centralSize - centralOffset);
     }
-    std::vector<Slot> slots;
+    why = "no configuration block before the archive";
     if (!trailer) {
         // An archive with absolute offsets: try the sizes that patched slots hold.
         if (*endRecord > kMaxLauncherSize) {
-            throw Error(notWrapped + " (no configuration block before the archive)");
+            return std::nullopt;
         }
         Bytes front = file.read(0, static_cast<size_t>(*endRecord));
         for (const Slot& slot : patchedSlots(front)) {
@@ -237,10 +261,34 @@ void inspect(const std::string& path, std::ostream& out) {
                 trailer = trailerBefore(file, archiveEnd - slot.value);
             }
         }
-        if (!trailer) {
-            throw Error(notWrapped + " (no configuration block before the archive)");
-        }
     }
+    if (trailer) {
+        trailer->archiveEnd = archiveEnd;
+    }
+    return trailer;
+}
+
+} // namespace
+
+bool isWrappedProgram(const InputFile& file) {
+    // A JAR starts with a local file header; a wrapped program with its stub.
+    static const uint8_t localHeader[4] = {'P', 'K', 3, 4};
+    if (file.size() >= 4 && std::memcmp(file.read(0, 4).data(), localHeader, 4) == 0) {
+        return false;
+    }
+    std::string why;
+    return findTrailer(file, why).has_value();
+}
+
+void inspect(const std::string& path, std::ostream& out) {
+    InputFile file(path, "file");
+    std::string why;
+    std::optional<Trailer> trailer = findTrailer(file, why);
+    if (!trailer) {
+        throw Error(file.name() + " is not a wrapped program (" + why + ")");
+    }
+    uint64_t archiveEnd = trailer->archiveEnd;
+    std::vector<Slot> slots;
     uint64_t archiveSize = archiveEnd - trailer->archiveOffset;
 
     Bytes stub = file.read(0, static_cast<size_t>(std::min(trailer->stubSize, kMaxLauncherSize)));
