@@ -62,16 +62,29 @@ ResultCode checkVersion(JavaHost& host, const ByteString& minJre, const ByteStri
     return resultOk;
 }
 
-void report(ResultCode result, const ByteString& version, const ByteString& minJre,
-            const ByteString& maxJre) {
-    ByteString text = loadMessage(result);
-    if (result == resultVersionTooLow || result == resultVersionTooHigh) {
-        const char* args[5] = {version.cStr(), minJre.cStr(), maxJre.cStr(), "", ""};
-        ByteString formatted;
-        formatMessage(formatted, text.cStr(), args, 5);
-        text = formatted;
+void report(ResultCode result, const JavaHost& host, const ByteString& library,
+            const ByteString& version, const ByteString& minJre, const ByteString& maxJre) {
+    int text = result;
+    ByteString mainClass = currentConfig->mainClass();
+    const char* args[5] = {version.cStr(), minJre.cStr(), maxJre.cStr(), "", ""};
+    if (result == resultNoMainClass && !host.mainClassFailure().isEmpty()) {
+        text = messageMainClassNotInitialized;
+        args[0] = mainClass.cStr();
+        args[1] = host.mainClassFailure().cStr();
+    } else if (result == resultVersionTooHigh && minJre.isEmpty() &&
+               !hasMessageOverride(resultVersionTooHigh)) {
+        text = messageVersionAboveMax; // no lower bound to name
+        args[1] = maxJre.cStr();
+    } else if (result == resultRuntimeInvalid && platform::isDirectory(library.cStr())) {
+        text = messageLibraryIsDirectory;
+        args[0] = library.cStr();
+    } else if (result != resultVersionTooLow && result != resultVersionTooHigh) {
+        platform::reportError(loadMessage(result).cStr());
+        return;
     }
-    platform::reportError(text.cStr());
+    ByteString formatted;
+    formatMessage(formatted, loadMessage(text).cStr(), args, 5);
+    platform::reportError(formatted.cStr());
 }
 
 } // namespace
@@ -104,7 +117,7 @@ ResultCode runLaunchSequence(int argc, char** argv, PreMainCallback preMain, int
         result = host.runMainClass(config.mainClass().cStr(), words, argc, argv, extraCount, extra);
     }
     if (result != resultOk)
-        report(result, version, minJre, maxJre);
+        report(result, host, library, version, minJre, maxJre);
     return result;
 }
 

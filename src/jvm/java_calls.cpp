@@ -97,6 +97,34 @@ void setSystemProperty(JNIEnv* env, char* entry) {
     env->DeleteLocalRef(system);
 }
 
+// String.valueOf(thrown) in the ANSI code page: "java.lang.NoClassDefFoundError:
+// lib/Greeting". Empty when the VM cannot tell.
+static ByteString describeThrowable(JNIEnv* env, jthrowable thrown) {
+    ByteString text;
+    jclass string = env->FindClass("java/lang/String");
+    jmethodID valueOf =
+        string == nullptr
+            ? nullptr
+            : env->GetStaticMethodID(string, "valueOf", "(Ljava/lang/Object;)Ljava/lang/String;");
+    jstring value =
+        valueOf == nullptr
+            ? nullptr
+            : static_cast<jstring>(env->CallStaticObjectMethod(string, valueOf, thrown));
+    checkAndClearException(env, false);
+    if (value != nullptr) {
+        const jchar* chars = env->GetStringChars(value, nullptr);
+        if (chars != nullptr) {
+            text =
+                wideToAnsi(reinterpret_cast<const char16_t*>(chars), env->GetStringLength(value));
+            env->ReleaseStringChars(value, chars);
+        }
+        env->DeleteLocalRef(value);
+    }
+    if (string != nullptr)
+        env->DeleteLocalRef(string);
+    return text;
+}
+
 jclass JavaHost::findClass(const char* className) {
     if (env_ == nullptr)
         return nullptr;
@@ -105,9 +133,25 @@ jclass JavaHost::findClass(const char* className) {
         if (name[i] == '.')
             name[i] = '/';
     jclass found = env_->FindClass(name.cStr());
-    if (found == nullptr)
+    if (found != nullptr)
+        return found;
+    jthrowable thrown = env_->ExceptionOccurred();
+    if (thrown == nullptr)
+        return nullptr;
+    env_->ExceptionClear();
+    // A class that exists but fails to load or initialise (a class it needs is
+    // missing) is worth its own message; the VM describes the other failures.
+    ByteString text = describeThrowable(env_, thrown);
+    ByteString notFound = ByteString::concat("java.lang.NoClassDefFoundError: ", name);
+    bool missing = text.isEmpty() || text.equals(notFound.cStr());
+    if (!missing)
+        mainClassFailure_ = text;
+    if (missing || text.find(':') < 0) {
+        env_->Throw(thrown);
         checkAndClearException(env_, true);
-    return found;
+    }
+    env_->DeleteLocalRef(thrown);
+    return nullptr;
 }
 
 ResultCode JavaHost::runMainClass(const char* mainClass, const StringList& argvEntries, int argc,

@@ -28,6 +28,9 @@ class JavaHost {
     // ---- Calls into Java (java_calls.cpp) ----
     bool getJavaVersion(ByteString& version);
     jclass findClass(const char* className);
+    // Why an existing main class could not be initialised ("java.lang.
+    // NoClassDefFoundError: lib/Greeting"); empty when it was simply not found.
+    const ByteString& mainClassFailure() const { return mainClassFailure_; }
     ResultCode runMainClass(const char* mainClass, const StringList& argvEntries, int argc,
                             char** argv, int extraCount, char** extra);
     jobjectArray buildArgumentArray(const Array<char*>& words, int argc, char** argv,
@@ -38,6 +41,7 @@ class JavaHost {
     void* runtimeLibrary_ = nullptr;
     JavaVM* javaVm_ = nullptr;
     JNIEnv* env_ = nullptr;
+    ByteString mainClassFailure_;
 };
 
 // Prints the system's text for the last load failure, "%1" replaced by the path.

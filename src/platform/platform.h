@@ -37,6 +37,7 @@ bool setCurrentDirectory(const char* path);
 int32_t fullPathName(const char* path, char* buffer, int32_t size);
 // A file or directory of that name exists (no access right is tested).
 bool pathExists(const char* path);
+bool isDirectory(const char* path);
 // The file exists and may be read.
 bool canRead(const char* path);
 // Reads the whole file in one read. False when it cannot be opened or read.

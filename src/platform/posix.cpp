@@ -108,6 +108,11 @@ bool pathExists(const char* path) {
     return stat(path, &st) == 0;
 }
 
+bool isDirectory(const char* path) {
+    struct stat st;
+    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 bool canRead(const char* path) {
     return access(path, R_OK) == 0;
 }

@@ -152,6 +152,16 @@ TEST_F(Launch, ResultCodesAndTheirMessages) {
     // A missing main class is reported by the VM before the launcher's line.
     Outcome missing = run(wrap(dir.path(), "missing", "mainclass app.Missing\r\n"));
     EXPECT_TRUE(contains(missing.err, "app/Missing")) << missing.err;
+
+    // One line each: a class the main class needs is missing; jvmdll names a directory.
+    Outcome needs = run(wrap(dir.path(), "needs", "mainclass app.NeedsLib\r\n"));
+    EXPECT_EQ(needs.status, 7);
+    EXPECT_EQ(needs.err, "Unable to initialize main class app.NeedsLib, caused by: "
+                         "java.lang.NoClassDefFoundError: lib/Greeting\n");
+    Outcome directory = run(wrap(dir.path(), "directory", "jvmdll " + dir.dir() + "\r\n"));
+    EXPECT_EQ(directory.status, 2);
+    EXPECT_EQ(directory.err,
+              "Java Runtime Environment not valid: " + dir.dir() + " is a directory.\n");
 }
 
 TEST_F(Launch, VersionGateAgainstRealRuntimes) {
@@ -170,6 +180,10 @@ TEST_F(Launch, VersionGateAgainstRealRuntimes) {
         EXPECT_EQ(high.err, "Java virtual machine version " + jdk.version +
                                 " is too high, version between 1.8 and " + below +
                                 " is required.\n");
+        Outcome onlyMax = run(wrap(dir.path(), "onlymax", use + "maxjre " + below + "\r\n"));
+        EXPECT_EQ(onlyMax.status, 12);
+        EXPECT_EQ(onlyMax.err, "Java virtual machine version " + jdk.version +
+                                   " is too high, require " + below + " or lower.\n");
         Outcome inside = run(wrap(dir.path(), "inside",
                                   use + "minjre 1.8\r\nmaxjre " + jdk.version +
                                       "\r\nmessage 12=%s %s %s [%s][%s] %d\r\n"));
