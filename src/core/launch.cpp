@@ -5,6 +5,7 @@
 #include "classpath/class_path.h"
 #include "config/launch_config.h"
 #include "core/messages.h"
+#include "core/module_access.h"
 #include "jvm/java_host.h"
 #include "platform/platform.h"
 #include "runtime/locator.h"
@@ -103,8 +104,10 @@ ResultCode runLaunchSequence(int argc, char** argv, PreMainCallback preMain, int
     ByteString library = RuntimeLocator::locate(config);
     if (library.isEmpty())
         result = resultNoRuntime;
-    if (result == resultOk)
+    if (result == resultOk) {
+        addModuleAccessOptions(config, host, library);
         result = host.createVm(library.cStr());
+    }
     if (result == resultOk) {
         setProperties(config, host);
         result = checkVersion(host, minJre, maxJre, version);

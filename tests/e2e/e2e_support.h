@@ -18,6 +18,7 @@ struct JavaApps {
     fs::path appJar;
     fs::path libJar;
     fs::path commentedJar; // app.jar with a ZIP archive comment
+    fs::path accessJar;    // app.jar run as app.Access, its manifest asking for module access
 };
 const JavaApps& javaApps();
 

@@ -195,6 +195,23 @@ TEST_F(Launch, VersionGateAgainstRealRuntimes) {
     }
 }
 
+TEST_F(Launch, ManifestModuleAccessAsJavaJarGrantsIt) {
+    fs::path exe = wrapped("", javaApps().accessJar);
+    for (const Jdk& jdk : installedJdks()) {
+        SCOPED_TRACE(jdk.home.string());
+        Outcome r = run(exe, {}, {{"JAVA_HOME", jdk.home.string()}});
+        EXPECT_EQ(r.status, 0) << r.err;
+        // Native access exists from Java 22 on; older runtimes must still start.
+        std::string native = std::stoi(jdk.version) >= 22 ? "true" : "unknown";
+        EXPECT_EQ(r.out, "opens=true exports=true native=" + native + "\n");
+    }
+    ProcessResult shown =
+        runCommand(quoteArgument(TARNPACK) + " --inspect " + quoteArgument(exe.string()));
+    EXPECT_TRUE(contains(shown.out, "  addopens java.base/java.lang java.base/java.util\n"))
+        << shown.out;
+    EXPECT_TRUE(contains(shown.out, "  enablenativeaccess ALL-UNNAMED\n")) << shown.out;
+}
+
 TEST_F(Launch, TestDoubleRuntimesForWhatRealOnesDoNotShow) {
 #ifndef FAKEJVM
     GTEST_SKIP() << "the fake runtime is not built";

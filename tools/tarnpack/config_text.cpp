@@ -215,15 +215,19 @@ bool hasMainClassLine(const Bytes& config) {
 
 Bytes addMainClassLine(const Bytes& config, const std::string& name, bool first) {
     checkName(name);
+    if (isUtf16(detectEncoding(config))) {
+        decodeUtf8(name); // complain about the name, not the line built from it
+    }
+    return addConfigLine(config, "mainclass " + name, first);
+}
+
+Bytes addConfigLine(const Bytes& config, const std::string& text, bool first) {
     Encoding encoding = detectEncoding(config);
     size_t bom = bomSize(encoding);
     if (isUtf16(encoding) && (config.size() - bom) % 2 != 0) {
         throw Error("configuration is UTF-16 but has an odd number of bytes");
     }
-    if (isUtf16(encoding)) {
-        decodeUtf8(name); // complain about the name, not the line built from it
-    }
-    Bytes line = encodeLike(encoding, "mainclass " + name + "\r\n");
+    Bytes line = encodeLike(encoding, text + "\r\n");
     Bytes out(config.begin(), config.begin() + static_cast<std::ptrdiff_t>(bom));
     if (first) {
         out.insert(out.end(), line.begin(), line.end());

@@ -26,6 +26,9 @@ bool hasMainClassLine(const Bytes& config);
 // name is UTF-8.
 Bytes addMainClassLine(const Bytes& config, const std::string& name, bool first);
 
+// config with the line text (UTF-8) added in config's own encoding, first or last.
+Bytes addConfigLine(const Bytes& config, const std::string& text, bool first);
+
 // The text without its byte-order mark, as UTF-8.
 std::string configToUtf8(const Bytes& config);
 

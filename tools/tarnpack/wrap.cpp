@@ -3,6 +3,7 @@
 #include "config_check.h"
 #include "config_text.h"
 #include "io.h"
+#include "module_access.h"
 #include "zip.h"
 
 #include <algorithm>
@@ -121,19 +122,26 @@ void pack(const PackRequest& request) {
         reportConfigProblems(config, describe("configuration", *request.config), request.strict);
     }
 
+    std::optional<std::string> manifest = manifestText(jar, layout);
     if (hasMainClassLine(config)) {
         if (request.mainClass) {
             config = addMainClassLine(config, *request.mainClass, true);
         }
     } else {
         std::optional<std::string> mainClass = request.mainClass;
-        if (!mainClass) {
-            mainClass = manifestMainClass(jar, layout);
+        if (!mainClass && manifest) {
+            mainClass = parseManifestMainClass(*manifest);
         }
         if (!mainClass) {
             throw Error("no main class: pass --main-class or add a Main-Class to the JAR manifest");
         }
         config = addMainClassLine(config, *mainClass, false);
+    }
+    // What `java -jar` takes from the manifest, for the launcher to apply at start.
+    if (manifest) {
+        for (const std::string& line : moduleAccessLines(*manifest)) {
+            config = addConfigLine(config, line, false);
+        }
     }
     if (config.size() > kMaxConfigSize) {
         throw Error("configuration is larger than 1 MiB");

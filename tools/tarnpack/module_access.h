@@ -1,0 +1,17 @@
+// The manifest attributes through which a JAR asks `java -jar` for module
+// access, turned into launcher configuration lines at wrap time: the stub has no
+// decompressor to read a manifest itself, and the manifest does not change once
+// the program is wrapped.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnpack {
+
+// "addopens M/P ...", "addexports M/P ..." and "enablenativeaccess ALL-UNNAMED"
+// for the main section's Add-Opens, Add-Exports and Enable-Native-Access.
+std::vector<std::string> moduleAccessLines(std::string_view manifest);
+
+} // namespace tarnpack
