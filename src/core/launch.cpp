@@ -113,6 +113,7 @@ ResultCode runLaunchSequence(int argc, char** argv, PreMainCallback preMain, int
         result = checkVersion(host, minJre, maxJre, version);
     }
     if (result == resultOk) {
+        startLauncherAgent(config, host);
         if (preMain)
             preMain();
         StringList words;

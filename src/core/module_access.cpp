@@ -3,6 +3,7 @@
 // options are ignored, so the option forms are the ones to pass.
 #include "core/module_access.h"
 
+#include "base/convert.h"
 #include "base/string_list.h"
 #include "config/launch_config.h"
 #include "jvm/java_host.h"
@@ -49,6 +50,34 @@ void addEach(const LaunchConfig& config, JavaHost& host, const char* key, const 
 }
 
 } // namespace
+
+// The JDK's own launcher loads such an agent through InstrumentationImpl, which
+// reads the class name from the manifest of the JAR it is given: the program
+// itself. JNI calls need no export of that package; the class exists from 9 on.
+void startLauncherAgent(const LaunchConfig& config, JavaHost& host) {
+    JNIEnv* env = host.env();
+    if (env == nullptr || config.lookup("launcheragent", false, true).isEmpty())
+        return;
+    jclass instrumentation = env->FindClass("sun/instrument/InstrumentationImpl");
+    jmethodID loadAgent =
+        instrumentation == nullptr
+            ? nullptr
+            : env->GetStaticMethodID(instrumentation, "loadAgent", "(Ljava/lang/String;)V");
+    if (loadAgent == nullptr) {
+        checkAndClearException(env, false); // a runtime before 9: no such agents
+    } else {
+        WideString path = ansiToWide(config.exePath().cStr());
+        jstring jarPath =
+            env->NewString(reinterpret_cast<const jchar*>(path.cStr()), jsize(path.length()));
+        if (jarPath != nullptr) {
+            env->CallStaticVoidMethod(instrumentation, loadAgent, jarPath);
+            env->DeleteLocalRef(jarPath);
+        }
+        checkAndClearException(env, true);
+    }
+    if (instrumentation != nullptr)
+        env->DeleteLocalRef(instrumentation);
+}
 
 void addModuleAccessOptions(const LaunchConfig& config, JavaHost& host, const ByteString& library) {
     int release = featureRelease(library);

@@ -96,7 +96,8 @@ const JavaApps& javaApps() {
         writeFile(dir / "access.mf", "Main-Class: app.Access\n"
                                      "Add-Opens: java.base/java.lang java.base/java.util\n"
                                      "Add-Exports: java.base/jdk.internal.misc\n"
-                                     "Enable-Native-Access: ALL-UNNAMED\n");
+                                     "Enable-Native-Access: ALL-UNNAMED\n"
+                                     "Launcher-Agent-Class: app.Agent\n");
         shell(jar + " --create --file " + quoteArgument(result->accessJar.string()) +
               " --manifest " + quoteArgument((dir / "access.mf").string()) + " -C " +
               quoteArgument((dir / "classes").string()) + " app");

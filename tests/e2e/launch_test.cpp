@@ -195,7 +195,7 @@ TEST_F(Launch, VersionGateAgainstRealRuntimes) {
     }
 }
 
-TEST_F(Launch, ManifestModuleAccessAsJavaJarGrantsIt) {
+TEST_F(Launch, ManifestModuleAccessAndAgentAsJavaJarGrantsThem) {
     fs::path exe = wrapped("", javaApps().accessJar);
     for (const Jdk& jdk : installedJdks()) {
         SCOPED_TRACE(jdk.home.string());
@@ -203,13 +203,14 @@ TEST_F(Launch, ManifestModuleAccessAsJavaJarGrantsIt) {
         EXPECT_EQ(r.status, 0) << r.err;
         // Native access exists from Java 22 on; older runtimes must still start.
         std::string native = std::stoi(jdk.version) >= 22 ? "true" : "unknown";
-        EXPECT_EQ(r.out, "opens=true exports=true native=" + native + "\n");
+        EXPECT_EQ(r.out, "opens=true exports=true native=" + native + " agent=true\n");
     }
     ProcessResult shown =
         runCommand(quoteArgument(TARNPACK) + " --inspect " + quoteArgument(exe.string()));
     EXPECT_TRUE(contains(shown.out, "  addopens java.base/java.lang java.base/java.util\n"))
         << shown.out;
     EXPECT_TRUE(contains(shown.out, "  enablenativeaccess ALL-UNNAMED\n")) << shown.out;
+    EXPECT_TRUE(contains(shown.out, "  launcheragent app.Agent\n")) << shown.out;
 }
 
 TEST_F(Launch, TestDoubleRuntimesForWhatRealOnesDoNotShow) {

@@ -7,18 +7,13 @@
 
 namespace tarnpack {
 
-const char* const kKnownKeys[] = {"mainclass",  "minjre",
-                                  "maxjre",     "singleinstance",
-                                  "forcecwd",   "stdout",
-                                  "stderr",     "disableexternal",
-                                  "jre_order",  "jvmdll",
-                                  "jre",        "vm",
-                                  "export",     "option",
-                                  "property",   "argv",
-                                  "message",    "classpath",
-                                  "libs",       "addopens",
-                                  "addexports", "enablenativeaccess",
-                                  nullptr};
+// clang-format off
+const char* const kKnownKeys[] = {
+    "mainclass", "minjre", "maxjre", "singleinstance", "forcecwd", "stdout", "stderr",
+    "disableexternal", "jre_order", "jvmdll", "jre", "vm", "export", "option", "property",
+    "argv", "message", "classpath", "libs", "addopens", "addexports", "enablenativeaccess",
+    "launcheragent", nullptr};
+// clang-format on
 
 namespace {
 

@@ -7,7 +7,8 @@ namespace tarnpack {
 std::vector<std::string> moduleAccessLines(std::string_view manifest) {
     static const char* const attributes[][2] = {{"Add-Opens", "addopens"},
                                                 {"Add-Exports", "addexports"},
-                                                {"Enable-Native-Access", "enablenativeaccess"}};
+                                                {"Enable-Native-Access", "enablenativeaccess"},
+                                                {"Launcher-Agent-Class", "launcheragent"}};
     std::vector<std::string> lines;
     for (const auto& attribute : attributes) {
         if (std::optional<std::string> value = parseManifestAttribute(manifest, attribute[0])) {

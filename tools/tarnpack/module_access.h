@@ -10,8 +10,9 @@
 
 namespace tarnpack {
 
-// "addopens M/P ...", "addexports M/P ..." and "enablenativeaccess ALL-UNNAMED"
-// for the main section's Add-Opens, Add-Exports and Enable-Native-Access.
+// "addopens M/P ...", "addexports M/P ...", "enablenativeaccess ALL-UNNAMED" and
+// "launcheragent CLASS" for the main section's Add-Opens, Add-Exports,
+// Enable-Native-Access and Launcher-Agent-Class.
 std::vector<std::string> moduleAccessLines(std::string_view manifest);
 
 } // namespace tarnpack

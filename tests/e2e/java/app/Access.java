@@ -1,6 +1,6 @@
 package app;
 
-// Prints the module access that the JAR's manifest asked for.
+// Prints the module access and the agent that the JAR's manifest asked for.
 public class Access {
     public static void main(String[] args) throws Exception {
         Module self = Access.class.getModule();
@@ -12,6 +12,7 @@ public class Access {
             nativeAccess = "unknown";
         }
         System.out.println("opens=" + base.isOpen("java.lang", self) + " exports="
-                + base.isExported("jdk.internal.misc", self) + " native=" + nativeAccess);
+                + base.isExported("jdk.internal.misc", self) + " native=" + nativeAccess
+                + " agent=" + System.getProperty("agent.ran"));
     }
 }
