@@ -49,6 +49,11 @@ void addEach(const LaunchConfig& config, JavaHost& host, const char* key, const 
     }
 }
 
+void noteValue(void* any, const char* value) {
+    if (*value != 0)
+        *static_cast<bool*>(any) = true;
+}
+
 } // namespace
 
 // The JDK's own launcher loads such an agent through InstrumentationImpl, which
@@ -80,6 +85,13 @@ void startLauncherAgent(const LaunchConfig& config, JavaHost& host) {
 }
 
 void addModuleAccessOptions(const LaunchConfig& config, JavaHost& host, const ByteString& library) {
+    // Most programs have none of the keys: no release file is read for them.
+    static const char* const keys[] = {"addopens", "addexports", "enablenativeaccess"};
+    bool any = false;
+    for (const char* key : keys)
+        config.findValue(key, noteValue, &any, false, false);
+    if (!any)
+        return;
     int release = featureRelease(library);
     if (release >= 9) {
         addEach(config, host, "addopens", "--add-opens=", "=ALL-UNNAMED");
