@@ -1,8 +1,9 @@
 # Short front door to the CMake presets.
-PRESETS := linux-x64 win32 win64
+PRESETS := linux-x64 win32 win64 linux-x64-asan
+FUZZ_SECONDS ?= 300
 PREFIX ?= /usr/local
 
-.PHONY: all test demo install deps clean $(PRESETS)
+.PHONY: all test fuzz demo install deps clean $(PRESETS)
 
 all: $(PRESETS)
 
@@ -18,11 +19,15 @@ test: deps
 	scripts/wine-run --init
 	scripts/run-tests $(PRESETS)
 
+# Each fuzz target for FUZZ_SECONDS (make test gives them a few seconds each).
+fuzz: deps linux-x64-asan
+	scripts/fuzz $(FUZZ_SECONDS)
+
 demo: deps
 	$(MAKE) all
 	scripts/demo
 
-install: all
+install: linux-x64 win32 win64
 	cmake --install build/linux-x64 --prefix $(PREFIX)
 
 clean:

@@ -1,6 +1,7 @@
 // UTF-8 <-> UTF-16. Encoding works one 16-bit unit at a time (a surrogate pair
-// becomes two 3-byte sequences) and decoding stops at 3-byte sequences, so the
-// pair round-trips through the configuration store unchanged.
+// becomes two 3-byte sequences), so the pair round-trips through the
+// configuration store unchanged. Decoding also takes the 4-byte sequences that a
+// UTF-8 file holds for characters above U+FFFF, as surrogate pairs.
 #include "base/convert.h"
 
 namespace tarn {
@@ -62,6 +63,20 @@ WideString utf8ToWide(const char* text, int32_t n) {
                 break;
             unit = b & 0x1F;
             ++i;
+        } else if ((b & 0xF8) == 0xF0 && i + 4 <= n && isContinuation(s[i + 1]) &&
+                   isContinuation(s[i + 2]) && isContinuation(s[i + 3])) {
+            unsigned long point = (unsigned long)(b & 0x07) << 18 |
+                                  (unsigned long)(s[i + 1] & 0x3F) << 12 |
+                                  (unsigned long)(s[i + 2] & 0x3F) << 6 | (s[i + 3] & 0x3F);
+            i += 4;
+            if (point < 0x10000 || point > 0x10FFFF) {
+                *w++ = '?';
+                continue;
+            }
+            point -= 0x10000;
+            *w++ = char16_t(0xD800 | (point >> 10));
+            *w++ = char16_t(0xDC00 | (point & 0x3FF));
+            continue;
         } else {
             *w++ = '?';
             ++i;

@@ -84,19 +84,8 @@ void LaunchConfig::readEmbedded(const unsigned char* file, int64_t) {
     }
     trace("embedded configuration: %u bytes", unsigned(blockLength));
     const char* block = reinterpret_cast<const char*>(file + trailerEnd_ - 4 - blockLength);
-    int32_t n = int32_t(blockLength);
-    // UTF-16 text is full of zero bytes: only a block without a UTF-16 mark is
-    // cut at its first NUL (the decoder stops at the first zero unit).
-    bool utf16 = n >= 2 && ((block[0] == '\xFF' && block[1] == '\xFE') ||
-                            (block[0] == '\xFE' && block[1] == '\xFF'));
-    ByteString copy;
-    copy.resize(n);
-    memset(copy.data(), 0, size_t(n));
-    int32_t used = utf16 ? n : 0;
-    while (used < n && block[used] != 0)
-        ++used;
-    memcpy(copy.data(), block, size_t(used));
-    appendDecodedText(*this, copy.data(), copy.length());
+    // The block's closing NUL, like any other, is dropped by the decoder.
+    appendDecodedText(*this, block, int32_t(blockLength));
 }
 
 void LaunchConfig::readExternal() {
@@ -124,12 +113,10 @@ void LaunchConfig::readExternal() {
     trace("external configuration: none");
 }
 
+// A NUL byte (a zero unit in UTF-16) is dropped wherever it is: the store is
+// zero-terminated text, and one stray NUL must not hide the lines after it.
 void appendDecodedText(ByteString& store, const char* bytes, int32_t n) {
     const unsigned char* b = reinterpret_cast<const unsigned char*>(bytes);
-    if (n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
-        store.append(bytes + 3, n - 3);
-        return;
-    }
     bool little = n >= 2 && b[0] == 0xFF && b[1] == 0xFE;
     bool big = n >= 2 && b[0] == 0xFE && b[1] == 0xFF;
     if (little || big) {
@@ -137,18 +124,28 @@ void appendDecodedText(ByteString& store, const char* bytes, int32_t n) {
         WideString units;
         units.resize(count);
         int32_t used = 0;
-        for (; used < count; ++used) {
-            const unsigned char* p = b + 2 + 2 * used;
+        for (int32_t i = 0; i < count; ++i) {
+            const unsigned char* p = b + 2 + 2 * i;
             char16_t unit = little ? char16_t(p[0] | p[1] << 8) : char16_t(p[0] << 8 | p[1]);
-            if (unit == 0)
-                break;
-            units[used] = unit;
+            if (unit != 0)
+                units[used++] = unit;
         }
         units.resize(used);
         store.append(wideToUtf8(units.cStr(), used));
         return;
     }
-    WideString wide = ansiToWide(bytes, n);
+    bool utf8 = n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF;
+    int32_t start = utf8 ? 3 : 0;
+    ByteString text;
+    text.reserve(n - start + 1);
+    for (int32_t i = start; i < n; ++i)
+        if (bytes[i] != 0)
+            text.appendChar(bytes[i]);
+    if (utf8) {
+        store.append(text);
+        return;
+    }
+    WideString wide = ansiToWide(text.cStr(), text.length());
     store.append(wideToUtf8(wide.cStr(), wide.length()));
 }
 

@@ -7,6 +7,7 @@
 #include "classpath/class_path.h"
 #include "config/launch_config.h"
 #include "core/messages.h"
+#include "core/module_access.h"
 #include "jvm/java_host.h"
 #include "platform/platform.h"
 #include "runtime/locator.h"
@@ -82,22 +83,37 @@ ResultCode checkVersion(JavaHost& host, const ByteString& minJre, const ByteStri
     return resultOk;
 }
 
-void report(ResultCode result, const ByteString& version, const ByteString& minJre,
-            const ByteString& maxJre, const StringList& passedOver) {
-    ByteString text = loadMessage(result);
-    if (result == resultVersionTooLow || result == resultVersionTooHigh) {
-        const char* args[5] = {version.cStr(), minJre.cStr(), maxJre.cStr(), "", ""};
-        ByteString formatted;
-        formatMessage(formatted, text.cStr(), args, 5);
-        text = formatted;
+void report(ResultCode result, const JavaHost& host, const ByteString& library,
+            const ByteString& version, const ByteString& minJre, const ByteString& maxJre,
+            const StringList& passedOver) {
+    int text = result;
+    ByteString mainClass = currentConfig->mainClass();
+    const char* args[5] = {version.cStr(), minJre.cStr(), maxJre.cStr(), "", ""};
+    if (result == resultNoMainClass && !host.mainClassFailure().isEmpty()) {
+        text = messageMainClassNotInitialized;
+        args[0] = mainClass.cStr();
+        args[1] = host.mainClassFailure().cStr();
+    } else if (result == resultVersionTooHigh && minJre.isEmpty() &&
+               !hasMessageOverride(resultVersionTooHigh)) {
+        text = messageVersionAboveMax; // no lower bound to name
+        args[1] = maxJre.cStr();
+    } else if (result == resultRuntimeInvalid && platform::isDirectory(library.cStr())) {
+        text = messageLibraryIsDirectory;
+        args[0] = library.cStr();
+    } else if (result != resultVersionTooLow && result != resultVersionTooHigh) {
+        ByteString message = loadMessage(result);
+        // Below "not found": what was installed but unusable, so the user knows
+        // what to install. One text, so that a windowless program shows one box.
+        for (int32_t i = 0; result == resultNoRuntime && i < passedOver.count(); ++i) {
+            message.append("\n");
+            message.append(passedOver.item(i));
+        }
+        platform::reportError(message.cStr());
+        return;
     }
-    // Below "not found": what was installed but unusable, so the user knows what
-    // to install. One text, so that a windowless program shows one box.
-    for (int32_t i = 0; result == resultNoRuntime && i < passedOver.count(); ++i) {
-        text.append("\n");
-        text.append(passedOver.item(i));
-    }
-    platform::reportError(text.cStr());
+    ByteString formatted;
+    formatMessage(formatted, loadMessage(text).cStr(), args, 5);
+    platform::reportError(formatted.cStr());
 }
 
 // Everything from VM creation to its end, on the thread that runs main.
@@ -126,6 +142,7 @@ void runVm(void* context) {
         result = checkVersion(host, minJre, maxJre, version);
     }
     if (result == resultOk) {
+        startLauncherAgent(config, host);
         if (run.preMain)
             run.preMain();
         StringList words;
@@ -137,7 +154,7 @@ void runVm(void* context) {
     }
     // Only main can end with an exception here, and the VM reports that one.
     if (result != resultOk && result != resultMainThrew)
-        report(result, version, minJre, maxJre, StringList());
+        report(result, host, ByteString(), version, minJre, maxJre, StringList());
     host.destroyVm();
     run.result = result;
 }
@@ -158,11 +175,13 @@ ResultCode runLaunchSequence(int argc, char** argv, PreMainCallback preMain, int
         result = resultNoRuntime;
     if (result == resultOk)
         result = host.loadRuntime(library.cStr());
-    if (result == resultOk)
+    if (result == resultOk) {
+        addModuleAccessOptions(config, host, library);
         addClassCacheOptions(config, host, library.cStr());
+    }
     if (result != resultOk) {
         ByteString none;
-        report(result, none, none, none, passedOver);
+        report(result, host, library, none, none, none, passedOver);
         return result;
     }
     // As java does: the VM and main get a thread whose stack is the -Xss size

@@ -14,6 +14,7 @@
 using namespace tarn;
 
 int main(int argc, char** argv) {
+    platform::openClosedStandardStreams();
     platform::setUserLocale();
     LaunchConfig config(true);
     JavaHost host;

@@ -83,14 +83,26 @@ ByteString unescapeMessageText(const char* text) {
     return out;
 }
 
-ByteString loadMessage(int code) {
+// Index of the first override text for code, or -1.
+static int32_t findOverride(int code) {
     if (!overridesBuilt)
         buildOverrides();
     // The walk ends at the closing (0, 0) pair, which names no override.
     for (int32_t i = 0; i + 1 < overridePairs.length() && overridePairs[i] != 0; i += 2) {
         if (overridePairs[i] == code && overridePairs[i + 1] < overrideTexts.count())
-            return ByteString(overrideTexts.item(overridePairs[i + 1]));
+            return overridePairs[i + 1];
     }
+    return -1;
+}
+
+bool hasMessageOverride(int code) {
+    return findOverride(code) >= 0;
+}
+
+ByteString loadMessage(int code) {
+    int32_t index = findOverride(code);
+    if (index >= 0)
+        return ByteString(overrideTexts.item(index));
     return fromStringTable(code);
 }
 

@@ -7,6 +7,8 @@
 namespace tarn {
 
 ByteString loadMessage(int code);
+// True when the configuration replaces the text of code with a `message` line.
+bool hasMessageOverride(int code);
 // Backslash escapes of override texts: \n \r \t, any other character itself.
 ByteString unescapeMessageText(const char* text);
 

@@ -18,6 +18,13 @@ const ResultCode resultVersionTooHigh = 12;
 // uncaught-exception handler; the launcher prints nothing and, as java does,
 // exits with status 1.
 const ResultCode resultMainThrew = 1;
+// Texts that stand in for another result's message where they say more: a main
+// class that exists but cannot be initialised (result 7), a version above a
+// maxjre without minjre (result 12), a runtime library path that is a directory
+// (result 2).
+const int messageMainClassNotInitialized = 15;
+const int messageVersionAboveMax = 16;
+const int messageLibraryIsDirectory = 17;
 // Message id of the second-instance text; that path exits with status 11.
 const int messageAlreadyRunning = 13;
 const int exitAlreadyRunning = 11;

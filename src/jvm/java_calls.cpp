@@ -57,6 +57,13 @@ bool JavaHost::getJavaVersion(ByteString& version) {
     return true;
 }
 
+// From UTF-16, not NewStringUTF: that takes modified UTF-8, in which the 4-byte
+// sequences of characters above U+FFFF are not valid.
+static jstring newJavaString(JNIEnv* env, const char* utf8) {
+    WideString wide = utf8ToWide(utf8);
+    return env->NewString(reinterpret_cast<const jchar*>(wide.cStr()), jsize(wide.length()));
+}
+
 void setSystemProperty(JNIEnv* env, char* entry) {
     char* value = entry;
     while (*value != 0 && *value != '=')
@@ -76,8 +83,8 @@ void setSystemProperty(JNIEnv* env, char* entry) {
         env->DeleteLocalRef(system);
         return;
     }
-    jstring name = env->NewStringUTF(entry);
-    jstring text = env->NewStringUTF(value);
+    jstring name = newJavaString(env, entry);
+    jstring text = newJavaString(env, value);
     jobject previous = env->CallStaticObjectMethod(system, setProperty, name, text);
     // An empty name makes Java throw; no JNI call may follow with it pending.
     checkAndClearException(env, false);
@@ -90,6 +97,34 @@ void setSystemProperty(JNIEnv* env, char* entry) {
     env->DeleteLocalRef(system);
 }
 
+// String.valueOf(thrown) in the ANSI code page: "java.lang.NoClassDefFoundError:
+// lib/Greeting". Empty when the VM cannot tell.
+static ByteString describeThrowable(JNIEnv* env, jthrowable thrown) {
+    ByteString text;
+    jclass string = env->FindClass("java/lang/String");
+    jmethodID valueOf =
+        string == nullptr
+            ? nullptr
+            : env->GetStaticMethodID(string, "valueOf", "(Ljava/lang/Object;)Ljava/lang/String;");
+    jstring value =
+        valueOf == nullptr
+            ? nullptr
+            : static_cast<jstring>(env->CallStaticObjectMethod(string, valueOf, thrown));
+    checkAndClearException(env, false);
+    if (value != nullptr) {
+        const jchar* chars = env->GetStringChars(value, nullptr);
+        if (chars != nullptr) {
+            text =
+                wideToAnsi(reinterpret_cast<const char16_t*>(chars), env->GetStringLength(value));
+            env->ReleaseStringChars(value, chars);
+        }
+        env->DeleteLocalRef(value);
+    }
+    if (string != nullptr)
+        env->DeleteLocalRef(string);
+    return text;
+}
+
 jclass JavaHost::findClass(const char* className) {
     if (env_ == nullptr)
         return nullptr;
@@ -98,9 +133,25 @@ jclass JavaHost::findClass(const char* className) {
         if (name[i] == '.')
             name[i] = '/';
     jclass found = env_->FindClass(name.cStr());
-    if (found == nullptr)
+    if (found != nullptr)
+        return found;
+    jthrowable thrown = env_->ExceptionOccurred();
+    if (thrown == nullptr)
+        return nullptr;
+    env_->ExceptionClear();
+    // A class that exists but fails to load or initialise (a class it needs is
+    // missing) is worth its own message; the VM describes the other failures.
+    ByteString text = describeThrowable(env_, thrown);
+    ByteString notFound = ByteString::concat("java.lang.NoClassDefFoundError: ", name);
+    bool missing = text.isEmpty() || text.equals(notFound.cStr());
+    if (!missing)
+        mainClassFailure_ = text;
+    if (missing || text.find(':') < 0) {
+        env_->Throw(thrown);
         checkAndClearException(env_, true);
-    return found;
+    }
+    env_->DeleteLocalRef(thrown);
+    return nullptr;
 }
 
 ResultCode JavaHost::runMainClass(const char* mainClass, const StringList& argvEntries, int argc,

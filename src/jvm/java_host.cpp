@@ -85,6 +85,10 @@ ResultCode JavaHost::createVm(const char* libraryPath) {
 ResultCode JavaHost::loadRuntime(const char* libraryPath) {
     // A missing dependency of the runtime must fail the load, not open a dialog.
     platform::disableErrorDialogs();
+    // The launch names a directory in its own message; the system's text would be
+    // a second, less clear line.
+    if (platform::isDirectory(libraryPath))
+        return resultRuntimeInvalid;
 
     runtimeLibrary_ = platform::loadLibrary(libraryPath);
     if (runtimeLibrary_ == nullptr) {

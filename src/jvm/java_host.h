@@ -45,6 +45,9 @@ class JavaHost {
     // ---- Calls into Java (java_calls.cpp) ----
     bool getJavaVersion(ByteString& version);
     jclass findClass(const char* className);
+    // Why an existing main class could not be initialised ("java.lang.
+    // NoClassDefFoundError: lib/Greeting"); empty when it was simply not found.
+    const ByteString& mainClassFailure() const { return mainClassFailure_; }
     ResultCode runMainClass(const char* mainClass, const StringList& argvEntries, int argc,
                             char** argv, int extraCount, char** extra);
     jobjectArray buildArgumentArray(const Array<char*>& words, int argc, char** argv,
@@ -59,6 +62,7 @@ class JavaHost {
     JNIEnv* env_ = nullptr;
     // An interrupt handler was inside the VM when it ended: the library stays.
     bool libraryInUse_ = false;
+    ByteString mainClassFailure_;
 };
 
 // The interrupt handler's way into the VM: enterVmForInterrupt takes a lock and

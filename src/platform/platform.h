@@ -28,6 +28,9 @@ extern const int maxPath;
 extern const int maxInstanceName;
 
 // ---- Process and files ----------------------------------------------------
+// Opens the null device on each standard descriptor (0-2) that is closed, so that
+// no file opened later can take its place and receive the program's output.
+void openClosedStandardStreams();
 void setUserLocale();
 // Full path of the running executable; false when the OS cannot tell.
 bool executablePath(ByteString& out);
@@ -38,6 +41,7 @@ bool setCurrentDirectory(const char* path);
 int32_t fullPathName(const char* path, char* buffer, int32_t size);
 // A file or directory of that name exists (no access right is tested).
 bool pathExists(const char* path);
+bool isDirectory(const char* path);
 // The file exists and may be read.
 bool canRead(const char* path);
 // Reads the whole file in one read. False when it cannot be opened or read.

@@ -36,6 +36,18 @@ const int maxInstanceName = 200;
 const int interruptSignal = SIGINT;
 const int terminateSignal = SIGTERM;
 
+void openClosedStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        int opened = open("/dev/null", O_RDWR);
+        if (opened >= 0 && opened != fd) {
+            dup2(opened, fd);
+            close(opened);
+        }
+    }
+}
+
 void setUserLocale() {
     setlocale(LC_ALL, "");
 }
@@ -99,6 +111,11 @@ int32_t fullPathName(const char* path, char* buffer, int32_t size) {
 bool pathExists(const char* path) {
     struct stat st;
     return stat(path, &st) == 0;
+}
+
+bool isDirectory(const char* path) {
+    struct stat st;
+    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool canRead(const char* path) {
@@ -560,7 +577,9 @@ void reportError(const char* text) {
 } // namespace platform
 
 // The locale's multibyte charset stands in for the ANSI code page; wchar_t is
-// 32-bit here, so characters above U+FFFF become surrogate pairs.
+// 32-bit here, so characters above U+FFFF become surrogate pairs. A byte the
+// charset cannot decode (any byte above 0x7F in the C locale) becomes U+FFFD and
+// decoding goes on, so nothing after it is lost.
 WideString ansiToWide(const char* text, int32_t n) {
     if (n < 0)
         n = countToZero(text);
@@ -573,18 +592,21 @@ WideString ansiToWide(const char* text, int32_t n) {
     while (i < n && text[i] != 0) {
         wchar_t wc;
         size_t used = mbrtowc(&wc, text + i, size_t(n - i), &state);
-        if (used == 0 || used == (size_t)-1 || used == (size_t)-2)
-            break; // stop at the first character the charset cannot convert
-        i += int32_t(used);
+        if (used == 0)
+            break;
         unsigned long c = (unsigned long)wc;
+        if (used == (size_t)-1 || used == (size_t)-2) {
+            memset(&state, 0, sizeof state);
+            used = used == (size_t)-2 ? size_t(n - i) : 1; // a cut sequence at the end
+            c = 0xFFFD;
+        }
+        i += int32_t(used);
         if (c >= 0x10000 && c <= 0x10FFFF) {
             c -= 0x10000;
             *w++ = char16_t(0xD800 | (c >> 10));
             *w++ = char16_t(0xDC00 | (c & 0x3FF));
-        } else if (c < 0x10000) {
-            *w++ = char16_t(c);
         } else {
-            break;
+            *w++ = char16_t(c < 0x10000 ? c : 0xFFFD);
         }
     }
     out.resize(int32_t(w - out.data()));
@@ -607,8 +629,12 @@ ByteString wideToAnsi(const char16_t* units, int32_t n) {
             ++i;
         }
         size_t used = wcrtomb(p, wchar_t(c), &state);
-        if (used == (size_t)-1)
-            break; // stop at the first character the charset cannot hold
+        if (used == (size_t)-1) {
+            // A character the charset cannot hold is marked, not the end of the text.
+            memset(&state, 0, sizeof state);
+            *p++ = '?';
+            continue;
+        }
         p += used;
     }
     out.resize(int32_t(p - out.data()));

@@ -25,6 +25,9 @@ const int maxInstanceName = MAX_PATH - 1;
 const int interruptSignal = SIGINT;
 const int terminateSignal = SIGTERM;
 
+// A missing standard handle is never handed to a file opened later.
+void openClosedStandardStreams() {}
+
 void setUserLocale() {
     setlocale(LC_ALL, "");
 }
@@ -57,6 +60,11 @@ int32_t fullPathName(const char* path, char* buffer, int32_t size) {
 
 bool pathExists(const char* path) {
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool isDirectory(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool canRead(const char* path) {
@@ -255,8 +263,11 @@ InstanceLock acquireInstanceLock(const char* name, int* errorCode) {
 
 bool openAppendTarget(const char* path, StreamTarget& out) {
     HANDLE file =
-        CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr);
+        // Append-only access: every write lands at the end of the file, even when
+        // another process or the other stream writes to it too.
+        CreateFileA(path, FILE_APPEND_DATA | SYNCHRONIZE | FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_ARCHIVE, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     SetFilePointer(file, 0, nullptr, FILE_END);
@@ -475,30 +486,39 @@ void writeVmText(FILE* stream, const char* text, int32_t n) {
 
 } // namespace platform
 
+// The ANSI code page, which the C runtime's locale set at start-up also uses.
+// Neither direction cuts the text: a byte sequence the code page does not define
+// becomes U+FFFD, a character it cannot hold becomes '?' (never a look-alike).
 WideString ansiToWide(const char* text, int32_t n) {
-    if (n < 0)
-        n = countToZero(text);
-    ByteString source(text, n);
+    int32_t length = 0;
+    while ((n < 0 || length < n) && text[length] != 0)
+        ++length;
     WideString out;
-    out.resize(n);
-    memset(out.data(), 0, (size_t(n) + 1) * sizeof(char16_t));
-    size_t converted =
-        mbstowcs(reinterpret_cast<wchar_t*>(out.data()), source.cStr(), size_t(n) + 1);
-    // On failure keep what converted before the first unconvertible character.
-    out.resize(converted == size_t(-1) ? countToZero(out.data()) : int32_t(converted));
-    out.resize(countToZero(out.data()));
+    out.resize(length);
+    int converted = length > 0 ? MultiByteToWideChar(CP_ACP, 0, text, length,
+                                                     reinterpret_cast<wchar_t*>(out.data()), length)
+                               : 0;
+    out.resize(converted > 0 ? converted : 0);
     return out;
 }
 
 ByteString wideToAnsi(const char16_t* units, int32_t n) {
-    if (n < 0)
-        n = countToZero(units);
-    WideString source(units, n);
+    int32_t length = 0;
+    while ((n < 0 || length < n) && units[length] != 0)
+        ++length;
     ByteString out;
-    out.resize(4 * n);
-    memset(out.data(), 0, size_t(4 * n) + 1);
-    wcstombs(out.data(), reinterpret_cast<const wchar_t*>(source.cStr()), size_t(4 * n) + 1);
-    out.resize(int32_t(strlen(out.data())));
+    out.resize(4 * length);
+    const wchar_t* wide = reinterpret_cast<const wchar_t*>(units);
+    int converted = 0;
+    if (length > 0) {
+        converted = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, length, out.data(),
+                                        4 * length, nullptr, nullptr);
+        // Code pages such as UTF-8 take no flags.
+        if (converted == 0 && GetLastError() == ERROR_INVALID_FLAGS)
+            converted = WideCharToMultiByte(CP_ACP, 0, wide, length, out.data(), 4 * length,
+                                            nullptr, nullptr);
+    }
+    out.resize(converted > 0 ? converted : 0);
     return out;
 }
 

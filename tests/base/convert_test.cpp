@@ -1,4 +1,5 @@
 #include "base/convert.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +26,12 @@ TEST(Utf8, EncodesEachUnitAlone) {
 }
 
 TEST(Utf8, DecodesAndMarksWhatItCannot) {
-    EXPECT_EQ(units(utf8ToWide("\xF0\x9F\x98\x80")), u"????");
+    // Four-byte sequences become surrogate pairs; a broken or overlong one is marked.
+    EXPECT_EQ(units(utf8ToWide("\xF0\x9F\x98\x80")), std::u16string({0xD83D, 0xDE00}));
+    EXPECT_EQ(units(utf8ToWide("\xF0\x9F\x98!")), u"?"
+                                                  u"??"
+                                                  u"!");
+    EXPECT_EQ(units(utf8ToWide("\xF0\x80\x80\x80")), u"?");
     EXPECT_EQ(units(utf8ToWide("\xE2\x82\x41")), u"?A");
     EXPECT_EQ(units(utf8ToWide("x\xC3")), u"x"); // a lone lead byte at the end is dropped
     EXPECT_EQ(units(utf8ToWide("\xC3\xA9")), u"\u00E9");
@@ -38,6 +44,11 @@ TEST(Ansi, RoundTripsThroughTheLocaleCharset) {
     EXPECT_EQ(units(ansiToWide("plain")), u"plain");
     EXPECT_EQ(bytes(wideToAnsi(u"plain")), "plain");
     EXPECT_EQ(units(ansiToWide("ab\0cd", 5)), u"ab"); // stops at the first NUL
+    if (!test::onWindows) {
+        // The C locale decodes only ASCII: other bytes are marked, nothing is cut.
+        EXPECT_EQ(units(ansiToWide("caf\xC3\xA9.txt")), u"caf\uFFFD\uFFFD.txt");
+        EXPECT_EQ(bytes(wideToAnsi(u"caf\u00E9.txt")), "caf?.txt");
+    }
     if (!setlocale(LC_ALL, "C.UTF-8"))
         GTEST_SKIP() << "no UTF-8 locale";
     EXPECT_EQ(units(ansiToWide("\xC3\xA9\xF0\x9F\x98\x80")),

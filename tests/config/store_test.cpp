@@ -59,14 +59,6 @@ TEST(Store, FirstLineWinsAndMultiValuedKeysKeepTextOrder) {
     EXPECT_EQ(options, (std::vector<std::string>{"-Xmx1g", "-Da=b", "-Dc"}));
 }
 
-TEST(Store, NulHidesEverythingAfterIt) {
-    LaunchConfig c(false);
-    c.append("a 1\n", 4);
-    c.append("\0b 2\n", 5);
-    EXPECT_EQ(value(c, "a"), "1");
-    EXPECT_EQ(value(c, "b"), "");
-}
-
 TEST(Store, ToAnsiConvertsOnlyNonAsciiValues) {
     LaunchConfig c(false);
     c.append("name caf\xC3\xA9\nplain abc\n");

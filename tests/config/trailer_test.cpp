@@ -119,6 +119,23 @@ TEST(Trailer, Utf16EmbeddedBlockIsReadWhole) {
     EXPECT_EQ(text(c), "mainclass a.B\r\nminjre 9");
 }
 
+TEST(Trailer, NulBytesAreDroppedInEverySource) {
+    TempDir dir;
+    auto exe = dir / "tool.exe";
+    uint32_t size = writeImage(exe, "c 3\0\r\nd \x34"s);
+    std::string utf16 = "\xFF\xFE"s + "a\0 \0\0\0\x31\0"s; // "a \0 1": a zero unit
+    for (const std::string& external : {"\xEF\xBB\xBF"
+                                        "a 1\r\n\0b 2"s,
+                                        "a\0 1\r\nb 2"s, utf16}) {
+        writeFile(dir / "tool.exe.cfg", external);
+        Loaded c(exe, size);
+        EXPECT_EQ(value(c, "a"), "1") << external;
+        EXPECT_EQ(value(c, "c"), "3") << external;
+        EXPECT_EQ(value(c, "d"), "4") << external;
+        EXPECT_EQ(value(c, "b"), external == utf16 ? "" : "2") << external;
+    }
+}
+
 TEST(Trailer, DisableExternalOnlyFromTheEmbeddedBlock) {
     TempDir dir;
     auto exe = dir / "tool.exe";

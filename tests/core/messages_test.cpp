@@ -55,7 +55,11 @@ TEST(Messages, OverridesBeforeTheStringTable) {
                                          "between %s and %s is required.");
     EXPECT_STREQ(loadMessage(0).cStr(), "");
     EXPECT_STREQ(loadMessage(9).cStr(), "");
-    EXPECT_STREQ(loadMessage(15).cStr(), "");
+    EXPECT_STREQ(loadMessage(11).cStr(), "");
+    EXPECT_STREQ(loadMessage(16).cStr(),
+                 "Java virtual machine version %s is too high, require %s or lower.");
+    EXPECT_TRUE(hasMessageOverride(6));
+    EXPECT_FALSE(hasMessageOverride(12));
     EXPECT_STREQ(loadMessage(400).cStr(), ""); // no such block
     currentConfig = nullptr;
 }

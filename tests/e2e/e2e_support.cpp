@@ -95,6 +95,15 @@ const JavaApps& javaApps() {
         std::string jar = quoteArgument((bin / "jar").string());
         shell(jar + " --create --file " + quoteArgument(result->appJar.string()) +
               " --main-class app.Echo -C " + quoteArgument((dir / "classes").string()) + " app");
+        result->accessJar = dir / "access.jar";
+        writeFile(dir / "access.mf", "Main-Class: app.Access\n"
+                                     "Add-Opens: java.base/java.lang java.base/java.util\n"
+                                     "Add-Exports: java.base/jdk.internal.misc\n"
+                                     "Enable-Native-Access: ALL-UNNAMED\n"
+                                     "Launcher-Agent-Class: app.Agent\n");
+        shell(jar + " --create --file " + quoteArgument(result->accessJar.string()) +
+              " --manifest " + quoteArgument((dir / "access.mf").string()) + " -C " +
+              quoteArgument((dir / "classes").string()) + " app");
         shell(jar + " --create --file " + quoteArgument(result->libJar.string()) + " -C " +
               quoteArgument((dir / "classes").string()) + " lib");
         // A ZIP comment after the end record: the launcher must subtract it.

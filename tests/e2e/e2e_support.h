@@ -20,6 +20,7 @@ struct JavaApps {
     fs::path libJar;
     fs::path commentedJar; // app.jar with a ZIP archive comment
     fs::path classes;      // the compiled classes of both
+    fs::path accessJar;    // app.jar run as app.Access, its manifest asking for module access
 };
 const JavaApps& javaApps();
 

@@ -168,6 +168,16 @@ TEST_F(Launch, ResultCodesAndTheirMessages) {
     // A missing main class is reported by the VM before the launcher's line.
     Outcome missing = run(wrap(dir.path(), "missing", "mainclass app.Missing\r\n"));
     EXPECT_TRUE(contains(missing.err, "app/Missing")) << missing.err;
+
+    // One line each: a class the main class needs is missing; jvmdll names a directory.
+    Outcome needs = run(wrap(dir.path(), "needs", "mainclass app.NeedsLib\r\n"));
+    EXPECT_EQ(needs.status, 7);
+    EXPECT_EQ(needs.err, "Unable to initialize main class app.NeedsLib, caused by: "
+                         "java.lang.NoClassDefFoundError: lib/Greeting\n");
+    Outcome directory = run(wrap(dir.path(), "directory", "jvmdll " + dir.dir() + "\r\n"));
+    EXPECT_EQ(directory.status, 2);
+    EXPECT_EQ(directory.err,
+              "Java Runtime Environment not valid: " + dir.dir() + " is a directory.\n");
 }
 
 TEST_F(Launch, AnExceptionOutOfMainGoesToTheApplicationsHandlerAndFails) {
@@ -245,6 +255,10 @@ TEST_F(Launch, VersionGateAfterStartForARuntimeOfUnknownVersion) {
     EXPECT_TRUE(contains(low.err, "Java virtual machine version 1.7.0_02 is too low, require "
                                   "1.7.0_20 or higher.\n"))
         << low.err;
+    Outcome onlyMax = run(wrap(dir.path(), "onlymax", use + "maxjre 1.6\r\n"), {}, version);
+    EXPECT_EQ(onlyMax.status, 12);
+    EXPECT_TRUE(contains(onlyMax.err, "version 1.7.0_02 is too high, require 1.6 or lower.\n"))
+        << onlyMax.err;
     Outcome custom = run(
         wrap(dir.path(), "custom", use + "maxjre 1.6\r\nmessage 12=%s|%s|%s|%s|%s|%s %d %%\r\n"),
         {}, version);
@@ -252,6 +266,24 @@ TEST_F(Launch, VersionGateAfterStartForARuntimeOfUnknownVersion) {
     EXPECT_TRUE(contains(custom.err, "1.7.0_02||1.6||| %d %\n"))
         << custom.err; // six %s, five texts
 #endif
+}
+
+TEST_F(Launch, ManifestModuleAccessAndAgentAsJavaJarGrantsThem) {
+    fs::path exe = wrapped("", javaApps().accessJar);
+    for (const Jdk& jdk : installedJdks()) {
+        SCOPED_TRACE(jdk.home.string());
+        Outcome r = run(exe, {}, {{"JAVA_HOME", jdk.home.string()}});
+        EXPECT_EQ(r.status, 0) << r.err;
+        // Native access exists from Java 22 on; older runtimes must still start.
+        std::string native = std::stoi(jdk.version) >= 22 ? "true" : "unknown";
+        EXPECT_EQ(r.out, "opens=true exports=true native=" + native + " agent=true\n");
+    }
+    ProcessResult shown =
+        runCommand(quoteArgument(TARNPACK) + " --inspect " + quoteArgument(exe.string()));
+    EXPECT_TRUE(contains(shown.out, "  addopens java.base/java.lang java.base/java.util\n"))
+        << shown.out;
+    EXPECT_TRUE(contains(shown.out, "  enablenativeaccess ALL-UNNAMED\n")) << shown.out;
+    EXPECT_TRUE(contains(shown.out, "  launcheragent app.Agent\n")) << shown.out;
 }
 
 TEST_F(Launch, TestDoubleRuntimesForWhatRealOnesDoNotShow) {

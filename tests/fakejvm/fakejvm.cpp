@@ -34,7 +34,7 @@ const char kMainSig[] = "([Ljava/lang/String;)V";
 const unsigned kBlockLimitMs = 600 * 1000;
 
 enum class Kind { Class, String, Array, Throwable };
-enum class Builtin { GetProperty, SetProperty, Exit, Main };
+enum class Builtin { GetProperty, SetProperty, Exit, Main, ValueOf };
 
 struct Method;
 
@@ -282,7 +282,9 @@ Object* class_object(const std::string& name) {
         add_method(cls, "setProperty", "(Ljava/lang/String;Ljava/lang/String;)Ljava/lang/String;",
                    Builtin::SetProperty);
         add_method(cls, "exit", "(I)V", Builtin::Exit);
-    } else if (name != kString) {
+    } else if (name == kString) {
+        add_method(cls, "valueOf", "(Ljava/lang/Object;)Ljava/lang/String;", Builtin::ValueOf);
+    } else {
         add_method(cls, "main", kMainSig, Builtin::Main);
     }
     S.classes[name] = cls;
@@ -487,6 +489,24 @@ std::vector<jvalue> collect(const Method* m, va_list* ap, const jvalue* array) {
     return args;
 }
 
+// String.valueOf(Object): what toString gives for the kinds of object the double has.
+jobject value_of(Call& c, const std::vector<jvalue>& args) {
+    Object* o = c.deref(args[0].l, "argument 1");
+    if (o != nullptr && o->kind == Kind::String) {
+        return c.ref(new_string(o->chars));
+    }
+    std::string text = "null";
+    if (o != nullptr && o->kind == Kind::Throwable) {
+        text = dotted(o->class_name) + (o->has_message ? ": " + o->message : "");
+    } else if (o != nullptr && o->kind == Kind::Class) {
+        text = "class " + dotted(o->class_name);
+    } else if (o != nullptr) {
+        text = "[L" + dotted(o->element_class->class_name) + ";@" +
+               hex(reinterpret_cast<uintptr_t>(o));
+    }
+    return c.ref(new_string(utf8_to_utf16(text)));
+}
+
 jobject invoke(Call& c, const CallTarget& t, const std::vector<jvalue>& args) {
     switch (t.method->what) {
     case Builtin::GetProperty:
@@ -498,6 +518,8 @@ jobject invoke(Call& c, const CallTarget& t, const std::vector<jvalue>& args) {
     case Builtin::Main:
         run_main(c, t.cls, args);
         return nullptr;
+    case Builtin::ValueOf:
+        return value_of(c, args);
     }
     return nullptr;
 }
@@ -693,6 +715,12 @@ jthrowable JNICALL ExceptionOccurred(JNIEnv* env) {
     return static_cast<jthrowable>(c.ref(c.env()->pending));
 }
 
+jint JNICALL Throw(JNIEnv* env, jthrowable obj) {
+    Call c(env, "Throw");
+    c.env()->pending = c.need(obj, Kind::Throwable, "throwable");
+    return JNI_OK;
+}
+
 // What Throwable.printStackTrace and the default uncaught-exception handler print.
 std::string describe(const Env* e, const Object* t) {
     return "Exception in thread \"" + e->thread_name + "\" " + dotted(t->class_name) +
@@ -763,6 +791,7 @@ JNINativeInterface_ make_env_table() {
     t.SetObjectArrayElement = &SetObjectArrayElement;
     t.DeleteLocalRef = &DeleteLocalRef;
     t.ExceptionOccurred = &ExceptionOccurred;
+    t.Throw = &Throw;
     t.ExceptionDescribe = &ExceptionDescribe;
     t.ExceptionClear = &ExceptionClear;
     return t;

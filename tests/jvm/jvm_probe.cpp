@@ -126,6 +126,12 @@ ResultCode run(JavaHost& host, ProbeArgs& args) {
 
 } // namespace
 
+// Under the sanitizers: a Java runtime in this process is never unloaded and
+// keeps what it allocated, and a real one takes SIGSEGV for its own checks.
+extern "C" const char* __asan_default_options() {
+    return "detect_leaks=0:handle_segv=0:allow_user_segv_handler=1";
+}
+
 int main(int argc, char** argv) {
     // Our lines and the VM's writes to the same descriptor must keep their order.
     setvbuf(stdout, nullptr, _IONBF, 0);

@@ -171,7 +171,7 @@ TEST_F(Errors, NoMainClassAnywhere) {
     expectError(pack(), message);
     writeFile(jarPath, makeJar("Main-Class:   \r\n"));
     expectError(pack(), message);
-    writeFile(cfgPath, bytesOf("mainclassX a.B\n"));
+    writeFile(cfgPath, bytesOf("mainclassXYZ a.B\n"));
     expectError(pack({"--config", cfgPath}), message);
 }
 

@@ -146,6 +146,17 @@ TEST_F(Win64Process, RedirectionAppendsToFilesSharedByBothStreams) {
     std::string err = readFile(d / "err.log");
     EXPECT_EQ(count(err, "java.lang.RuntimeException: FAKEJVM_THROW"), 2u) << err;
 
+    // Two spellings of one file are two handles: every write still lands at the end.
+    writeFile(d / "twice.log", "kept\r\n");
+    fs::path twice =
+        wrap(target, d, "twice", base(target) + lines({"stdout twice.log", "stderr .\\twice.log"}));
+    r = run(twice, {"x"}, {{"FAKEJVM_THROW", "1"}}, d);
+    std::string both = readFile(d / "twice.log");
+    EXPECT_EQ(both.rfind("kept\r\nFAKEJVM default args ", 0), 0u) << both;
+    EXPECT_TRUE(contains(both, "FAKEJVM arg[0]=x\n")) << both;
+    EXPECT_TRUE(contains(both, "java.lang.RuntimeException: FAKEJVM_THROW")) << both;
+    EXPECT_TRUE(contains(both, "FAKEJVM destroy\n")) << both;
+
     // A target that cannot be opened leaves the stream where it was.
     fs::path unwritable =
         wrap(target, d, "unwritable", base(target) + "stdout missing-dir\\out.log\r\n");

@@ -190,6 +190,17 @@ const char* encodingName(Encoding encoding) {
     return "no byte-order mark (ANSI or UTF-8)";
 }
 
+std::optional<size_t> findNul(const Bytes& config) {
+    Encoding encoding = detectEncoding(config);
+    size_t step = isUtf16(encoding) ? 2 : 1;
+    for (size_t i = bomSize(encoding); i + step <= config.size(); i += step) {
+        if (config[i] == 0 && config[i + step - 1] == 0) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
 bool hasMainClassLine(const Bytes& config) {
     std::vector<uint32_t> units = codeUnits(config, detectEncoding(config));
     bool lineStart = true;
@@ -204,15 +215,19 @@ bool hasMainClassLine(const Bytes& config) {
 
 Bytes addMainClassLine(const Bytes& config, const std::string& name, bool first) {
     checkName(name);
+    if (isUtf16(detectEncoding(config))) {
+        decodeUtf8(name); // complain about the name, not the line built from it
+    }
+    return addConfigLine(config, "mainclass " + name, first);
+}
+
+Bytes addConfigLine(const Bytes& config, const std::string& text, bool first) {
     Encoding encoding = detectEncoding(config);
     size_t bom = bomSize(encoding);
     if (isUtf16(encoding) && (config.size() - bom) % 2 != 0) {
         throw Error("configuration is UTF-16 but has an odd number of bytes");
     }
-    if (isUtf16(encoding)) {
-        decodeUtf8(name); // complain about the name, not the line built from it
-    }
-    Bytes line = encodeLike(encoding, "mainclass " + name + "\r\n");
+    Bytes line = encodeLike(encoding, text + "\r\n");
     Bytes out(config.begin(), config.begin() + static_cast<std::ptrdiff_t>(bom));
     if (first) {
         out.insert(out.end(), line.begin(), line.end());

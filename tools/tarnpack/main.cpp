@@ -22,8 +22,8 @@ const char kHelp[] =
 
 Usage:
   tarnpack --jar APP.jar --out OUT [--config CFG] [--launcher STUB | --target TARGET]
-           [--main-class NAME] [Windows resources: --icon --app-version --name --vendor
-           --description --copyright --manifest --admin]
+           [--main-class NAME] [--strict] [Windows resources: --icon --app-version --name
+           --vendor --description --copyright --manifest --admin]
   tarnpack --inspect EXE
   tarnpack --help | --version
 
@@ -44,6 +44,10 @@ Options:
                      any mainclass line the configuration already has. Without it, a
                      configuration naming no main class gets the Main-Class from the
                      JAR's META-INF/MANIFEST.MF
+  --strict           make configuration warnings errors. tarnpack warns about a key the
+                     launcher does not know but that is close to one it knows, and about
+                     'key: value' and 'key = value' lines ('key value' or 'key=value' are
+                     the forms to use)
   --inspect EXE      show what a wrapped program carries: its configuration, where each
                      piece starts and how large it is, whether the size slot matches and,
                      for Windows programs, its icon, version strings, manifest and signature
@@ -120,6 +124,10 @@ std::optional<Options> parse(int argc, char** argv) {
             std::cout << "tarnpack " << TARNPACK_VERSION << '\n';
             return std::nullopt;
         }
+        if (arg == "--strict") {
+            options.values[arg] = "";
+            continue;
+        }
         std::string name = arg;
         std::optional<std::string> value;
         size_t equals = arg.find('=');
@@ -190,6 +198,7 @@ int run(int argc, char** argv) {
     std::optional<std::string> target = take(options, "--target");
     request.config = take(options, "--config");
     request.mainClass = take(options, "--main-class");
+    request.strict = take(options, "--strict").has_value();
     if (!jar) {
         throw UsageError{"missing --jar APP.jar"};
     }

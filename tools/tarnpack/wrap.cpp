@@ -1,7 +1,9 @@
 #include "wrap.h"
 
+#include "config_check.h"
 #include "config_text.h"
 #include "io.h"
+#include "module_access.h"
 #include "pe_image.h"
 #include "pe_resources.h"
 #include "signing.h"
@@ -10,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <system_error>
 #include <unistd.h>
 
@@ -49,7 +52,14 @@ Bytes readConfig(const std::string& path) {
     if (file.size() > kMaxConfigSize) {
         throw Error(file.name() + " is larger than 1 MiB");
     }
-    return file.read(0, static_cast<size_t>(file.size()));
+    Bytes config = file.read(0, static_cast<size_t>(file.size()));
+    // The launcher drops NUL bytes, so text that holds them was saved in another
+    // encoding than it claims (most often UTF-16 without a byte-order mark).
+    if (std::optional<size_t> at = findNul(config)) {
+        throw Error(file.name() + " holds a NUL character (offset " + std::to_string(*at) +
+                    "): save it as UTF-8, or as UTF-16 with a byte-order mark");
+    }
+    return config;
 }
 
 Bytes readLauncher(const std::string& path) {
@@ -79,6 +89,21 @@ Bytes readLauncher(const std::string& path) {
     return stub;
 }
 
+// Warnings on standard error, or one error naming every problem when strict.
+void reportConfigProblems(const Bytes& config, const std::string& name, bool strict) {
+    std::string all;
+    for (const std::string& problem : checkConfig(config)) {
+        if (!strict) {
+            std::cerr << "tarnpack: warning: " << name << ' ' << problem << '\n';
+        } else {
+            all += (all.empty() ? "" : "\ntarnpack: error: ") + name + ' ' + problem;
+        }
+    }
+    if (!all.empty()) {
+        throw Error(all + " (--strict)");
+    }
+}
+
 } // namespace
 
 void pack(const PackRequest& request) {
@@ -95,6 +120,10 @@ void pack(const PackRequest& request) {
     // Every check happens before the output is created, so failures leave no trace.
     InputFile jar(request.jar, "JAR");
     ArchiveLayout layout = measureArchive(jar);
+    if (isWrappedProgram(jar)) {
+        throw Error(jar.name() + " is a program wrapped by tarnpack, not a JAR: pass the " +
+                    "application's own JAR");
+    }
     Bytes stub = readLauncher(request.launcher);
     if (request.resources.any()) {
         ResourceRequest resources = request.resources;
@@ -102,20 +131,30 @@ void pack(const PackRequest& request) {
         applyResources(stub, resources, describe("launcher", request.launcher));
     }
     Bytes config = request.config ? readConfig(*request.config) : Bytes();
+    if (request.config) {
+        reportConfigProblems(config, describe("configuration", *request.config), request.strict);
+    }
 
+    std::optional<std::string> manifest = manifestText(jar, layout);
     if (hasMainClassLine(config)) {
         if (request.mainClass) {
             config = addMainClassLine(config, *request.mainClass, true);
         }
     } else {
         std::optional<std::string> mainClass = request.mainClass;
-        if (!mainClass) {
-            mainClass = manifestMainClass(jar, layout);
+        if (!mainClass && manifest) {
+            mainClass = parseManifestMainClass(*manifest);
         }
         if (!mainClass) {
             throw Error("no main class: pass --main-class or add a Main-Class to the JAR manifest");
         }
         config = addMainClassLine(config, *mainClass, false);
+    }
+    // What `java -jar` takes from the manifest, for the launcher to apply at start.
+    if (manifest) {
+        for (const std::string& line : moduleAccessLines(*manifest)) {
+            config = addConfigLine(config, line, false);
+        }
     }
     if (config.size() > kMaxConfigSize) {
         throw Error("configuration is larger than 1 MiB");
@@ -161,6 +200,7 @@ struct Trailer {
     uint64_t blockOffset = 0;
     uint64_t blockLength = 0; // L, NUL included
     uint64_t archiveOffset = 0;
+    uint64_t archiveEnd = 0;
 };
 
 // The trailer in front of an archive starting at archiveOffset, if it is plausible.
@@ -227,16 +267,14 @@ void printConfigText(const Bytes& config, std::ostream& out) {
     }
 }
 
-} // namespace
-
-void inspect(const std::string& path, std::ostream& out) {
-    InputFile file(path, "file");
-    const std::string notWrapped = file.name() + " is not a wrapped program";
+// The trailer of a wrapped program; nothing, with the reason in why, when file
+// is not one.
+std::optional<Trailer> findTrailer(const InputFile& file, std::string& why) {
     // A signature appended after wrapping ends the program's own content.
-    uint64_t end = contentEnd(file);
-    std::optional<uint64_t> endRecord = launcherEndSearch(file, end);
+    std::optional<uint64_t> endRecord = launcherEndSearch(file, contentEnd(file));
     if (!endRecord) {
-        throw Error(notWrapped + " (no application archive at its end)");
+        why = "no application archive at its end";
+        return std::nullopt;
     }
     Bytes record = file.read(*endRecord, kEndRecordSize);
     uint64_t archiveEnd = *endRecord + kEndRecordSize;
@@ -249,11 +287,11 @@ void inspect(const std::string& path, std::ostream& out) {
     if (*endRecord >= centralSize + centralOffset) {
         trailer = trailerBefore(file, *endRecord - centralSize - centralOffset);
     }
-    std::vector<Slot> slots;
+    why = "no configuration block before the archive";
     if (!trailer) {
         // An archive with absolute offsets: try the sizes that patched slots hold.
         if (*endRecord > kMaxLauncherSize) {
-            throw Error(notWrapped + " (no configuration block before the archive)");
+            return std::nullopt;
         }
         Bytes front = file.read(0, static_cast<size_t>(*endRecord));
         for (const Slot& slot : patchedSlots(front)) {
@@ -261,10 +299,35 @@ void inspect(const std::string& path, std::ostream& out) {
                 trailer = trailerBefore(file, archiveEnd - slot.value);
             }
         }
-        if (!trailer) {
-            throw Error(notWrapped + " (no configuration block before the archive)");
-        }
     }
+    if (trailer) {
+        trailer->archiveEnd = archiveEnd;
+    }
+    return trailer;
+}
+
+} // namespace
+
+bool isWrappedProgram(const InputFile& file) {
+    // A JAR starts with a local file header; a wrapped program with its stub.
+    static const uint8_t localHeader[4] = {'P', 'K', 3, 4};
+    if (file.size() >= 4 && std::memcmp(file.read(0, 4).data(), localHeader, 4) == 0) {
+        return false;
+    }
+    std::string why;
+    return findTrailer(file, why).has_value();
+}
+
+void inspect(const std::string& path, std::ostream& out) {
+    InputFile file(path, "file");
+    std::string why;
+    std::optional<Trailer> trailer = findTrailer(file, why);
+    if (!trailer) {
+        throw Error(file.name() + " is not a wrapped program (" + why + ")");
+    }
+    uint64_t end = contentEnd(file);
+    uint64_t archiveEnd = trailer->archiveEnd;
+    std::vector<Slot> slots;
     uint64_t archiveSize = archiveEnd - trailer->archiveOffset;
 
     Bytes stub = file.read(0, static_cast<size_t>(std::min(trailer->stubSize, kMaxLauncherSize)));

@@ -18,9 +18,14 @@ struct PackRequest {
     std::optional<std::string> config;
     std::optional<std::string> mainClass;
     ResourceRequest resources;
+    bool strict = false; // configuration warnings become errors
 };
 
 void pack(const PackRequest& request);
+
+class InputFile;
+// True when file is a program that tarnpack made (stub, trailer and archive).
+bool isWrappedProgram(const InputFile& file);
 
 // Describes a wrapped program on out; throws when path is not one.
 void inspect(const std::string& path, std::ostream& out);

@@ -151,7 +151,7 @@ ArchiveLayout measureArchive(const InputFile& jar) {
     throw Error(jar.name() + " is not a ZIP archive (no end-of-central-directory record)");
 }
 
-std::optional<std::string> manifestMainClass(const InputFile& jar, const ArchiveLayout& layout) {
+std::optional<std::string> manifestText(const InputFile& jar, const ArchiveLayout& layout) {
     const std::string what = jar.name() + ": " + kManifestName;
     const std::string damaged = jar.name() + " is damaged: ";
     Bytes end = jar.read(layout.endRecord, kEndRecordSize);
@@ -218,13 +218,12 @@ std::optional<std::string> manifestMainClass(const InputFile& jar, const Archive
         if (actual != crc) {
             throw Error(what + " is damaged (checksum mismatch)");
         }
-        return parseManifestMainClass(
-            std::string_view(reinterpret_cast<const char*>(plain.data()), plain.size()));
+        return std::string(plain.begin(), plain.end());
     }
     return std::nullopt;
 }
 
-std::optional<std::string> parseManifestMainClass(std::string_view text) {
+std::optional<std::string> parseManifestAttribute(std::string_view text, const std::string& name) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") {
         text.remove_prefix(3);
     }
@@ -254,7 +253,10 @@ std::optional<std::string> parseManifestMainClass(std::string_view text) {
             headers.emplace_back(line);
         }
     }
-    const std::string key = "main-class:";
+    std::string key = name + ":";
+    for (char& c : key) {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
     for (const std::string& header : headers) {
         if (header.size() < key.size()) {
             continue;

@@ -35,11 +35,15 @@ struct ArchiveLayout {
 // the JAR's real end record.
 ArchiveLayout measureArchive(const InputFile& jar);
 
-// Main-Class of META-INF/MANIFEST.MF, or nothing when the JAR has no manifest
-// or the manifest names no main class. Throws when the manifest is damaged.
-std::optional<std::string> manifestMainClass(const InputFile& jar, const ArchiveLayout& layout);
+// The text of META-INF/MANIFEST.MF, or nothing when the JAR has none. Throws
+// when the manifest is damaged.
+std::optional<std::string> manifestText(const InputFile& jar, const ArchiveLayout& layout);
 
-// Main-Class from the main section of manifest text.
-std::optional<std::string> parseManifestMainClass(std::string_view text);
+// An attribute of the main section of manifest text (name ASCII case ignored),
+// without surrounding blanks; nothing when absent or empty.
+std::optional<std::string> parseManifestAttribute(std::string_view text, const std::string& name);
+inline std::optional<std::string> parseManifestMainClass(std::string_view text) {
+    return parseManifestAttribute(text, "Main-Class");
+}
 
 } // namespace tarnpack
