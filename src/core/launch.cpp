@@ -2,6 +2,7 @@
 #include "core/launch.h"
 
 #include "base/string_list.h"
+#include "cache/runtime_cache.h"
 #include "classpath/class_path.h"
 #include "config/launch_config.h"
 #include "core/messages.h"
@@ -65,6 +66,13 @@ ResultCode checkVersion(JavaHost& host, const ByteString& minJre, const ByteStri
 void report(ResultCode result, const ByteString& version, const ByteString& minJre,
             const ByteString& maxJre) {
     ByteString text = loadMessage(result);
+    const ByteString* folder = EmbeddedRuntime::failedFolder();
+    if (result == resultRuntimeNotExtracted && folder) {
+        const char* args[1] = {folder->cStr()};
+        ByteString formatted;
+        formatMessage(formatted, text.cStr(), args, 1);
+        text = formatted;
+    }
     if (result == resultVersionTooLow || result == resultVersionTooHigh) {
         const char* args[5] = {version.cStr(), minJre.cStr(), maxJre.cStr(), "", ""};
         ByteString formatted;
@@ -88,7 +96,9 @@ ResultCode runLaunchSequence(int argc, char** argv, PreMainCallback preMain, int
     addLauncherOptions(config, host);
     ResultCode result = resultOk;
     ByteString library = RuntimeLocator::locate(config);
-    if (library.isEmpty())
+    if (EmbeddedRuntime::failedFolder())
+        result = resultRuntimeNotExtracted;
+    else if (library.isEmpty())
         result = resultNoRuntime;
     if (result == resultOk)
         result = host.createVm(library.cStr());

@@ -14,6 +14,8 @@ const ResultCode resultVersionTooLow = 6;
 const ResultCode resultNoMainClass = 7;
 const ResultCode resultNoMainMethod = 8;
 const ResultCode resultVersionTooHigh = 12;
+// The embedded runtime could not be written to the user's cache.
+const ResultCode resultRuntimeNotExtracted = 14;
 // Message id of the second-instance text; that path exits with status 11.
 const int messageAlreadyRunning = 13;
 const int exitAlreadyRunning = 11;

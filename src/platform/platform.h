@@ -49,6 +49,23 @@ struct MappedFile {
 bool mapFile(const char* path, MappedFile& out);
 void unmapFile(MappedFile& mapped);
 
+// ---- Per-user cache (posix_cache.cpp, win32_cache.cpp) ----------------------
+// The user's folder for data kept between runs, without a trailing separator:
+// $XDG_CACHE_HOME or ~/.cache on Linux, %LOCALAPPDATA% on Windows.
+bool userCacheDirectory(ByteString& out);
+// Creates path and its missing parents; true when it is a directory afterwards.
+bool makeDirectories(const char* path);
+// Writes a new file (replacing any old one) with the given permission bits
+// (ignored on Windows). False on any failure, a full disk included.
+bool writeNewFile(const char* path, const unsigned char* data, size_t size, uint32_t mode);
+// Size of a regular file, -1 when there is none.
+int64_t fileSize(const char* path);
+// Renames a directory in one step; fails when `to` exists and is not empty.
+bool renameDirectory(const char* from, const char* to);
+// Removes a directory and everything below it; links are removed, not followed.
+void removeTree(const char* path);
+uint32_t processId();
+
 // ---- Environment ----------------------------------------------------------
 // getenv with the platform's name matching (case-insensitive on Windows).
 const char* getEnv(const char* name);

@@ -1,6 +1,7 @@
 // The runtime search: one source per letter of jre_order, first hit wins.
 #include "runtime/locator.h"
 
+#include "cache/runtime_cache.h"
 #include "config/expand.h"
 #include "config/launch_config.h"
 #include "platform/platform.h"
@@ -14,7 +15,7 @@ const char* const ibmRuntimeKey = "SOFTWARE\\IBM\\Java2 Runtime Environment";
 
 namespace {
 
-const char* const defaultOrder = "cbsie";
+const char* const defaultOrder = "rcbsie";
 // Registry values are read into a buffer of the classic path length.
 const int32_t registryBufferSize = 260;
 
@@ -42,6 +43,9 @@ ByteString RuntimeLocator::locate(LaunchConfig& config) {
     for (int32_t i = 0; i < order.length(); ++i) {
         ByteString found;
         switch (order[i]) {
+        case 'r':
+            found = EmbeddedRuntime::locate(config);
+            break;
         case 'c':
             found = fromConfiguredLibrary(config);
             break;

@@ -1,5 +1,6 @@
 // Chooses the Java runtime library to load: sources tried in the order of the
-// jre_order letters (c configured file, b beside the app, s/i registry, e environment).
+// jre_order letters (r embedded in the program, c configured file, b beside the
+// app, s/i registry, e environment).
 #pragma once
 
 #include "base/string.h"

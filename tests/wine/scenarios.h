@@ -22,6 +22,9 @@ Start registryJavaHome(const Target& target, const fs::path& dir);
 Start pathRetry(const Target& target, const fs::path& dir);
 Start runtimeOfTheOtherBitness(const Target& target, const fs::path& dir);
 
+// embedded_runtime_test.cpp: extracted into LOCALAPPDATA on its first start.
+Start embeddedRuntime(const Target& target, const fs::path& dir);
+
 // process_test.cpp
 Start sharedLogFile(const Target& target, const fs::path& dir);
 // Ctrl+C while main blocks.

@@ -11,8 +11,10 @@ namespace {
 
 using Win32 = Win32Test;
 
-TEST_F(Win32, FullLaunchAndTheRegistryViewOfA32BitProcess) {
-    runAll({fullLaunch(target, dir.path()), registryViewOfTheProcess(target, dir.path())}, 2);
+TEST_F(Win32, FullLaunchTheRegistryViewOfA32BitProcessAndAnEmbeddedRuntime) {
+    runAll({fullLaunch(target, dir.path()), registryViewOfTheProcess(target, dir.path()),
+            embeddedRuntime(target, dir.path() / "embedded")},
+           2);
 }
 
 TEST_F(Win32, PathRetryAndTheSystemMessageForANonLibrary) {

@@ -22,6 +22,7 @@ const char kHelp[] =
 Usage:
   tarnpack --jar APP.jar --out OUT [--config CFG] [--launcher STUB | --target TARGET]
            [--main-class NAME]
+           [--runtime DIR | --jlink [--jdk DIR] [--add-modules LIST] [--jmods DIR]]
   tarnpack --inspect EXE
   tarnpack --help | --version
 
@@ -41,8 +42,21 @@ Options:
                      any mainclass line the configuration already has. Without it, a
                      configuration naming no main class gets the Main-Class from the
                      JAR's META-INF/MANIFEST.MF
+  --runtime DIR      embed the Java runtime at DIR (a jlink image, JRE or JDK folder); it
+                     must hold the VM library for the launcher's machine. The program
+                     then runs without any installed Java: the first start extracts the
+                     runtime into the user's cache, later starts use that copy
+  --jlink            embed a runtime that jlink builds for the application: the modules
+                     jdeps finds in the JAR and the JARs of the configuration's classpath
+                     lines, plus --add-modules
+  --jdk DIR          the JDK whose jdeps and jlink are used (default: JAVA_HOME, else the
+                     java found on PATH)
+  --add-modules LIST more modules for --jlink, comma-separated (java.sql,jdk.crypto.ec)
+  --jmods DIR        the jmods folder of the target's JDK, needed for --jlink when the
+                     target is Windows (a Windows JDK of the same version as --jdk)
   --inspect EXE      show what a wrapped program carries: its configuration, where each
-                     piece starts and how large it is, and whether the size slot matches
+                     piece starts and how large it is, whether the size slot matches, and
+                     the embedded runtime (format, size, hash, version, machine)
   -h, --help         show this help and exit
   --version          show the version and exit
 
@@ -52,11 +66,13 @@ Examples:
   tarnpack --jar app.jar --out app
   tarnpack --jar app.jar --config app.cfg --target win64 --out app.exe
   tarnpack --jar app.jar --main-class com.example.Main --launcher ./tarn --out app
+  tarnpack --jar app.jar --jlink --out app
   tarnpack --inspect app.exe
 
 A wrapped program is laid out as (integers little-endian):
-  stub (its TARNSLOT slot set to A) | configuration + NUL (L bytes) | L (4 bytes)
-  | 16 zero bytes | JAR: archive through its end record (A bytes) + comment (K bytes)
+  stub (its TARNSLOT slot set to A) | [runtime payload (R bytes)] | configuration + NUL
+  (L bytes) | L (4 bytes) | 16 bytes: zero, or "TRNR", format 1 (4 bytes), R (8 bytes)
+  | JAR: archive through its end record (A bytes) + comment (K bytes)
 
 Exit status: 0 on success, 1 on an error, 2 on a command-line mistake.
 )";
@@ -69,8 +85,19 @@ struct Options {
     std::map<std::string, std::string> values;
 };
 
-const char* const kValueOptions[] = {"--jar",    "--out",        "--config", "--launcher",
-                                     "--target", "--main-class", "--inspect"};
+const char* const kValueOptions[] = {"--jar",    "--out",         "--config",  "--launcher",
+                                     "--target", "--main-class",  "--inspect", "--runtime",
+                                     "--jdk",    "--add-modules", "--jmods"};
+const char* const kFlagOptions[] = {"--jlink"};
+
+bool isFlag(const std::string& option) {
+    for (const char* known : kFlagOptions) {
+        if (option == known) {
+            return true;
+        }
+    }
+    return false;
+}
 
 bool takesValue(const std::string& option) {
     for (const char* known : kValueOptions) {
@@ -100,6 +127,12 @@ std::optional<Options> parse(int argc, char** argv) {
         if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
             name = arg.substr(0, equals);
             value = arg.substr(equals + 1);
+        }
+        if (isFlag(arg)) {
+            if (!options.values.emplace(arg, "").second) {
+                throw UsageError{"option '" + arg + "' given more than once"};
+            }
+            continue;
         }
         if (!takesValue(name)) {
             if (name.size() > 1 && name[0] == '-') {
@@ -158,6 +191,21 @@ int run(int argc, char** argv) {
     std::optional<std::string> target = take(options, "--target");
     request.config = take(options, "--config");
     request.mainClass = take(options, "--main-class");
+    request.runtime = take(options, "--runtime");
+    bool jlink = take(options, "--jlink").has_value();
+    tarnpack::JlinkRequest link;
+    link.jdk = take(options, "--jdk");
+    link.addModules = take(options, "--add-modules");
+    link.jmods = take(options, "--jmods");
+    if (jlink && request.runtime) {
+        throw UsageError{"--runtime and --jlink cannot be used together"};
+    }
+    if (!jlink && (link.jdk || link.addModules || link.jmods)) {
+        throw UsageError{"--jdk, --add-modules and --jmods go with --jlink"};
+    }
+    if (jlink) {
+        request.jlink = link;
+    }
     if (!jar) {
         throw UsageError{"missing --jar APP.jar"};
     }

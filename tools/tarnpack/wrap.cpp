@@ -2,9 +2,11 @@
 
 #include "config_text.h"
 #include "io.h"
+#include "runtime_payload.h"
 #include "zip.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -71,6 +73,49 @@ Bytes readLauncher(const std::string& path) {
     return stub;
 }
 
+// A private folder for jlink's output, removed with everything in it.
+class ScratchDir {
+  public:
+    ScratchDir() {
+        std::string pattern = (fs::temp_directory_path() / "tarnpack-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            throw Error("cannot create a scratch folder in " + fs::temp_directory_path().string());
+        }
+        path_ = pattern;
+    }
+    ~ScratchDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+RuntimePayload embeddedRuntime(const PackRequest& request, const Bytes& stub, const Bytes& config) {
+    Machine target =
+        imageMachine(Bytes(stub.begin(), stub.begin() + std::min<size_t>(stub.size(), 4096)));
+    if (target == Machine::unknown) {
+        throw Error("cannot tell which machine launcher '" + request.launcher + "' runs on");
+    }
+    if (!request.jlink) {
+        return packRuntime(*request.runtime, target);
+    }
+    JlinkRequest jlink = *request.jlink;
+    jlink.windowsTarget = target != Machine::linuxX64;
+    jlink.jars.insert(jlink.jars.begin(), request.jar);
+    if (request.config) {
+        std::vector<std::string> more =
+            configuredJars(configToUtf8(config), fs::path(*request.config).parent_path().string());
+        jlink.jars.insert(jlink.jars.end(), more.begin(), more.end());
+    }
+    ScratchDir scratch;
+    std::string out = (scratch.path() / "runtime").string();
+    buildRuntime(jlink, out);
+    return packRuntime(out, target);
+}
+
 } // namespace
 
 void pack(const PackRequest& request) {
@@ -118,8 +163,16 @@ void pack(const PackRequest& request) {
     trailer.insert(trailer.end(), length, length + kLengthSize);
     trailer.insert(trailer.end(), kReservedSize, 0);
 
+    RuntimePayload runtime;
+    if (request.runtime || request.jlink) {
+        runtime = embeddedRuntime(request, stub, config);
+    }
+    Bytes descriptor = runtimeDescriptor(runtime.bytes.size());
+    std::copy(descriptor.begin(), descriptor.end(), trailer.end() - kReservedSize);
+
     OutputFile out(request.out);
     out.write(stub);
+    out.write(runtime.bytes);
     out.write(trailer);
     out.copyFrom(jar, 0, jar.size());
     out.commit(0755);
@@ -236,9 +289,13 @@ void inspect(const std::string& path, std::ostream& out) {
     }
     uint64_t archiveSize = archiveEnd - trailer->archiveOffset;
 
+    Bytes reserved = file.read(trailer->archiveOffset - kReservedSize, kReservedSize);
+    uint64_t runtimeSize = payloadSizeOf(reserved);
+    if (runtimeSize > 0 && runtimeSize <= trailer->blockOffset) {
+        trailer->stubSize = trailer->blockOffset - runtimeSize;
+    }
     Bytes stub = file.read(0, static_cast<size_t>(std::min(trailer->stubSize, kMaxLauncherSize)));
     Bytes block = file.read(trailer->blockOffset, static_cast<size_t>(trailer->blockLength - 1));
-    Bytes reserved = file.read(trailer->archiveOffset - kReservedSize, kReservedSize);
     bool reservedZero =
         std::all_of(reserved.begin(), reserved.end(), [](uint8_t b) { return b == 0; });
 
@@ -261,11 +318,18 @@ void inspect(const std::string& path, std::ostream& out) {
         << "stub:            " << trailer->stubSize << " bytes\n"
         << "configuration:   offset " << trailer->blockOffset << ", length " << trailer->blockLength
         << " (" << block.size() << " bytes + NUL), " << encodingName(detectEncoding(block)) << '\n'
-        << "reserved:        16 bytes, " << (reservedZero ? "all zero" : "NOT ZERO") << '\n'
+        << "reserved:        16 bytes, "
+        << (runtimeSize > 0 ? "runtime descriptor"
+            : reservedZero  ? "all zero"
+                            : "NOT ZERO")
+        << '\n'
         << "archive:         offset " << trailer->archiveOffset << ", size " << archiveSize << '\n'
         << "archive comment: " << (file.size() - archiveEnd) << " bytes\n"
-        << "slot:            " << slotText << '\n'
-        << "configuration text:\n";
+        << "slot:            " << slotText << '\n';
+    if (runtimeSize > 0) {
+        describeRuntime(file, trailer->blockOffset, runtimeSize, out);
+    }
+    out << "configuration text:\n";
     printConfigText(block, out);
 }
 

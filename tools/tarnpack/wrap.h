@@ -1,6 +1,8 @@
 // Making a wrapped program (stub + configuration block + JAR) and taking one apart.
 #pragma once
 
+#include "jlink.h"
+
 #include <optional>
 #include <ostream>
 #include <string>
@@ -15,6 +17,9 @@ struct PackRequest {
     std::string launcher;
     std::optional<std::string> config;
     std::optional<std::string> mainClass;
+    // A runtime to embed: a folder, or one that jlink builds first.
+    std::optional<std::string> runtime;
+    std::optional<JlinkRequest> jlink;
 };
 
 void pack(const PackRequest& request);
