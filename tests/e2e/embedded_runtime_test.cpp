@@ -7,21 +7,35 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace tarn::test {
 namespace {
 
-// One jlink per test program: java.base is all the test applications need.
+// Each test runs in a process of its own: the jlink image of java.base (all the
+// test applications need) and the program carrying it are made once per build
+// tree, each under a private name renamed into place.
+fs::path shared() {
+    fs::path dir = fs::path(TARN_E2E_WORK) / "embedded";
+    fs::create_directories(dir);
+    return dir;
+}
+
 const fs::path& jlinkedRuntime() {
     static fs::path* runtime = [] {
-        static TempDir dir;
-        auto* path = new fs::path(dir / "runtime");
+        auto* path = new fs::path(shared() / "runtime");
+        if (fs::exists(*path))
+            return path;
+        fs::path part = shared() / ("runtime.part-" + std::to_string(getpid()));
         fs::path jlink = fs::path(TARN_JDK_HOME) / "bin/jlink";
         ProcessResult r = runCommand(quoteArgument(jlink.string()) +
                                      " --add-modules java.base --strip-debug --no-header-files"
                                      " --no-man-pages --output " +
-                                     quoteArgument(path->string()) + " 2>&1");
+                                     quoteArgument(part.string()) + " 2>&1");
         EXPECT_EQ(r.status, 0) << r.out;
+        std::error_code ec;
+        fs::rename(part, *path, ec);
+        fs::remove_all(part, ec);
         return path;
     }();
     return *runtime;
@@ -42,8 +56,19 @@ fs::path pack(const fs::path& out, const std::vector<std::string>& extra,
     return out;
 }
 
+// A copy of the Echo program carrying the jlinked runtime, made afresh when
+// the stub or tarnpack changed.
 fs::path withRuntime(const fs::path& out) {
-    return pack(out, {"--runtime", jlinkedRuntime().string()});
+    static fs::path* program = [] {
+        auto* path = new fs::path(shared() / "app");
+        std::error_code ec;
+        auto made = fs::last_write_time(*path, ec);
+        if (ec || made < fs::last_write_time(TARN_STUB) || made < fs::last_write_time(TARNPACK))
+            pack(*path, {"--runtime", jlinkedRuntime().string()});
+        return path;
+    }();
+    fs::copy_file(*program, out);
+    return out;
 }
 
 // The folders below <cache>/tarn/runtimes, by name.
@@ -99,7 +124,9 @@ TEST(EmbeddedRuntime, JlinkedProgramRunsWithNoJavaOnTheMachine) {
 TEST(EmbeddedRuntime, ConcurrentFirstStartsOfTwoProgramsShareOneCopy) {
     TempDir dir;
     fs::path one = withRuntime(dir / "one");
+    // The same runtime in a program configured otherwise (its external file).
     fs::path two = withRuntime(dir / "two");
+    writeFile(dir / "two.cfg", "argv from-two\r\n");
     std::vector<Background> starts;
     for (int i = 0; i < 4; ++i)
         starts.push_back(start(i % 2 ? one : two, dir.path(), {"run" + std::to_string(i)},
@@ -107,6 +134,7 @@ TEST(EmbeddedRuntime, ConcurrentFirstStartsOfTwoProgramsShareOneCopy) {
     for (int i = 0; i < 4; ++i) {
         Outcome r = starts[size_t(i)].finish();
         EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out.rfind(i % 2 ? "args=1\n" : "args=2\narg=from-two\n", 0), 0u) << r.out;
         EXPECT_TRUE(contains(r.out, "arg=run" + std::to_string(i) + "\nprop java.home=" +
                                         (dir / "cache/tarn/runtimes").string()))
             << r.out;
