@@ -14,6 +14,8 @@
 #include "platform/platform.h"
 #include "runtime/locator.h"
 
+#include <stdlib.h>
+
 namespace tarn {
 
 namespace {
@@ -218,6 +220,28 @@ ByteString siblingName(const ByteString& folder, const char* kind) {
     return name;
 }
 
+// Private copies of starts that were killed: <hash>.part-<pid> and
+// <hash>.old-<pid> whose process is gone.
+void removeLeftovers(const ByteString& root, const ByteString& hash) {
+    platform::DirectoryScan scan;
+    ByteString directory(root);
+    directory.append("/");
+    if (!platform::openDirectory(scan, directory.cStr()))
+        return;
+    while (platform::nextEntry(scan)) {
+        const char* name = scan.name.cStr();
+        if (scan.name.length() <= hash.length() || memcmp(name, hash.cStr(), size_t(hash.length())))
+            continue;
+        const char* dash = strchr(name + hash.length(), '-');
+        if (dash == nullptr || dash[1] < '0' || dash[1] > '9')
+            continue;
+        uint32_t id = uint32_t(strtoul(dash + 1, nullptr, 10));
+        if (id != platform::processId() && !platform::processAlive(id))
+            platform::removeTree(childPath(root, scan.name).cStr());
+    }
+    platform::closeDirectory(scan);
+}
+
 // The copy is made under a name of this process's own and renamed into place
 // only when complete; a damaged folder in the way is first moved aside.
 bool extract(const ByteString& root, const ByteString& folder, const Payload& payload) {
@@ -225,6 +249,7 @@ bool extract(const ByteString& root, const ByteString& folder, const Payload& pa
         trace("embedded runtime: cannot create %s", root.cStr());
         return false;
     }
+    removeLeftovers(root, payload.hash);
     ByteString part = siblingName(folder, "part");
     platform::removeTree(part.cStr());
     if (!platform::makeDirectories(part.cStr()) || !writeEntries(part, payload)) {

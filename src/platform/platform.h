@@ -65,6 +65,8 @@ bool renameDirectory(const char* from, const char* to);
 // Removes a directory and everything below it; links are removed, not followed.
 void removeTree(const char* path);
 uint32_t processId();
+// False only when no process with that id runs any more.
+bool processAlive(uint32_t id);
 
 // ---- Environment ----------------------------------------------------------
 // getenv with the platform's name matching (case-insensitive on Windows).

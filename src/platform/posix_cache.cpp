@@ -5,6 +5,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -106,6 +107,10 @@ void removeTree(const char* path) {
 
 uint32_t processId() {
     return uint32_t(getpid());
+}
+
+bool processAlive(uint32_t id) {
+    return kill(pid_t(id), 0) == 0 || errno != ESRCH;
 }
 
 } // namespace platform

@@ -106,5 +106,14 @@ uint32_t processId() {
     return uint32_t(GetCurrentProcessId());
 }
 
+bool processAlive(uint32_t id) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, DWORD(id));
+    if (process == nullptr)
+        return GetLastError() != ERROR_INVALID_PARAMETER;
+    bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
 } // namespace platform
 } // namespace tarn

@@ -167,7 +167,9 @@ TEST(EmbeddedRuntime, StartKilledDuringExtractionLeavesNothingThatIsUsed) {
     Outcome next = run(exe, {"after"}, cacheAt(dir / "cache"));
     EXPECT_EQ(next.status, 0) << next.err;
     EXPECT_TRUE(contains(next.err, "extracting")) << next.err;
+    // The killed start's copy is cleared away; only the complete folder stays.
     std::string complete = left[0].substr(0, 64);
+    EXPECT_EQ(cached(dir / "cache"), std::vector<std::string>{complete});
     EXPECT_TRUE(fs::exists(dir / "cache/tarn/runtimes" / complete / ".tarn-complete"));
     EXPECT_TRUE(
         contains(next.out, "prop java.home=" + (dir / "cache/tarn/runtimes" / complete).string()))

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <sys/wait.h>
 
@@ -86,6 +87,22 @@ fs::path findJdk(const std::optional<std::string>& given) {
     return home;
 }
 
+// "17" for a JDK whose release file says JAVA_VERSION="17.0.15"; "" when unknown.
+std::string featureVersion(const fs::path& jdk) {
+    std::ifstream release(jdk / "release");
+    std::string line;
+    while (std::getline(release, line)) {
+        if (line.rfind("JAVA_VERSION=\"", 0) == 0) {
+            std::string version = line.substr(14);
+            size_t end = version.find_first_of(".\"");
+            std::string feature = version.substr(0, end);
+            // Java 8 and older say 1.8: no multi-release JARs there.
+            return feature == "1" ? std::string() : feature;
+        }
+    }
+    return std::string();
+}
+
 } // namespace
 
 void buildRuntime(const JlinkRequest& request, const std::string& out) {
@@ -97,6 +114,10 @@ void buildRuntime(const JlinkRequest& request, const std::string& out) {
     Progress progress;
     progress.show("finding the modules the application uses (jdeps)");
     std::vector<std::string> args = {"--print-module-deps", "--ignore-missing-deps"};
+    // jdeps refuses multi-release JARs unless told which version to read.
+    if (std::string feature = featureVersion(jdk); !feature.empty()) {
+        args.insert(args.end(), {"--multi-release", feature});
+    }
     args.insert(args.end(), request.jars.begin(), request.jars.end());
     std::string modules = runTool((jdk / "bin/jdeps").string(), args);
     // The list is the last line; jdeps may print warnings before it.
