@@ -155,7 +155,8 @@ std::vector<std::string> configuredJars(const std::string& configText, const std
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
-        if (line.rfind("classpath ", 0) != 0) {
+        // "classpath value" or "classpath=value", as the launcher reads them.
+        if (line.rfind("classpath ", 0) != 0 && line.rfind("classpath=", 0) != 0) {
             continue;
         }
         std::string value = line.substr(10);
