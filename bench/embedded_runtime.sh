@@ -19,11 +19,20 @@ cat >"$work/src/Hello.java" <<'JAVA'
 public class Hello { public static void main(String[] a) { System.out.println("hello"); } }
 JAVA
 
-mean_ms() { # command...
-    start=$(date +%s%N)
-    i=0
-    while [ $i -lt "$runs" ]; do "$@" >/dev/null 2>&1 || true; i=$((i + 1)); done
-    echo $(( ($(date +%s%N) - start) / runs / 1000000 ))
+# Mean wall time in ms of two programs started alternately (so that load from
+# elsewhere on the machine hits both alike): "A B".
+alternate_ms() { # exeA exeB (environment prepared by the caller)
+    a=0 b=0 i=0
+    while [ $i -lt "$runs" ]; do
+        t0=$(date +%s%N)
+        XDG_CACHE_HOME="$work/cache" "$1" --version >/dev/null 2>&1 || true
+        t1=$(date +%s%N)
+        JAVA_HOME="$work/rt" "$2" --version >/dev/null 2>&1 || true
+        t2=$(date +%s%N)
+        a=$((a + t1 - t0)) b=$((b + t2 - t1)) i=$((i + 1))
+    done
+    echo "$((a / runs / 100000)) $((b / runs / 100000))" |
+        awk '{printf "%.1f ms, with the runtime installed %.1f ms (%+.1f%%)", $1/10, $2/10, ($1/$2-1)*100}'
 }
 
 first_ms() { # exe: mean of 3 starts, each into an empty cache
@@ -49,18 +58,15 @@ measure() {
     "$tarnpack" --jar "$jar" --config "$cfg" --runtime "$work/rt" --out "$work/$name-rt" >/dev/null
     printf 'jre_order e\r\n' | cat - "$cfg" >"$work/installed.cfg"
     "$tarnpack" --jar "$jar" --config "$work/installed.cfg" --out "$work/$name" >/dev/null
-    XDG_CACHE_HOME="$work/cache" "$work/$name-rt" >/dev/null 2>&1 # warm the page cache
+    XDG_CACHE_HOME="$work/cache" "$work/$name-rt" --version >/dev/null 2>&1 || true # warm the page cache
     first=$(first_ms "$work/$name-rt" --version)
-    XDG_CACHE_HOME="$work/cache" "$work/$name-rt" --version >/dev/null 2>&1
-    cached=$(XDG_CACHE_HOME="$work/cache" mean_ms "$work/$name-rt" --version)
-    installed=$(JAVA_HOME="$work/rt" mean_ms "$work/$name" --version)
-    cached2=$(XDG_CACHE_HOME="$work/cache" mean_ms "$work/$name-rt" --version)
-    installed2=$(JAVA_HOME="$work/rt" mean_ms "$work/$name" --version)
+    XDG_CACHE_HOME="$work/cache" "$work/$name-rt" --version >/dev/null 2>&1 || true
+    later=$(alternate_ms "$work/$name-rt" "$work/$name")
     echo "$version $name: runtime folder $(du -sb "$work/rt" | cut -f1) bytes ($modules)"
     echo "  program with runtime   $(size "$work/$name-rt") bytes"
     echo "  runtime zip -9         $(size "$work/rt.zip") bytes (+ program $(size "$work/$name"))"
     echo "  first start            $first ms (extraction included)"
-    echo "  later starts           $cached / $cached2 ms; with the runtime installed $installed / $installed2 ms"
+    echo "  later starts           $later"
 }
 
 echo "runs: $runs"

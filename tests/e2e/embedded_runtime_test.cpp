@@ -52,6 +52,7 @@ fs::path pack(const fs::path& out, const std::vector<std::string>& extra,
         command += " " + quoteArgument(word);
     ProcessResult r = runCommand(command + " 2>&1");
     EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, ""); // no progress line when not on a terminal
     fs::remove(out.string() + ".cfg-input");
     return out;
 }
