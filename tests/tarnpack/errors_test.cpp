@@ -301,8 +301,8 @@ TEST(CommandLine, HelpAndVersion) {
         for (const char* text :
              {"Usage:", "tarnpack --jar APP.jar --out OUT", "tarnpack --inspect EXE",
               "--config CFG", "--launcher STUB", "--target TARGET", "linux-x64", "win32", "win64",
-              "--main-class NAME", "--version", "Examples:", "lib/tarn/TARGET", "16 zero bytes",
-              "51,200"}) {
+              "--main-class NAME", "--version", "Examples:", "lib/tarn/TARGET",
+              "16 bytes: zero, or \"TRNR\"", "--runtime DIR", "--jlink", "51,200"}) {
             EXPECT_NE(run.out.find(text), std::string::npos) << text;
         }
     }
