@@ -31,7 +31,7 @@ class EmbeddedRuntime {
   public:
     // The jre_order source r: the runtime library inside the cached folder,
     // extracting it first when needed. "" when the program embeds no runtime
-    // or the extraction failed (failed() tells which).
+    // or the extraction failed (failedFolder() tells which).
     static ByteString locate(LaunchConfig& config);
     // The folder that could not be written, or null when nothing failed.
     static const ByteString* failedFolder();
