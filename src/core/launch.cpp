@@ -4,6 +4,7 @@
 #include "base/string_list.h"
 #include "base/trace.h"
 #include "cache/class_cache.h"
+#include "cache/runtime_cache.h"
 #include "classpath/class_path.h"
 #include "config/launch_config.h"
 #include "core/messages.h"
@@ -100,6 +101,8 @@ void report(ResultCode result, const JavaHost& host, const ByteString& library,
     } else if (result == resultRuntimeInvalid && platform::isDirectory(library.cStr())) {
         text = messageLibraryIsDirectory;
         args[0] = library.cStr();
+    } else if (result == resultRuntimeNotExtracted && EmbeddedRuntime::failedFolder()) {
+        args[0] = EmbeddedRuntime::failedFolder()->cStr();
     } else if (result != resultVersionTooLow && result != resultVersionTooHigh) {
         ByteString message = loadMessage(result);
         // Below "not found": what was installed but unusable, so the user knows
@@ -171,7 +174,9 @@ ResultCode runLaunchSequence(int argc, char** argv, PreMainCallback preMain, int
     ResultCode result = resultOk;
     StringList passedOver;
     ByteString library = RuntimeLocator::locate(config, passedOver);
-    if (library.isEmpty())
+    if (EmbeddedRuntime::failedFolder())
+        result = resultRuntimeNotExtracted;
+    else if (library.isEmpty())
         result = resultNoRuntime;
     if (result == resultOk)
         result = host.loadRuntime(library.cStr());

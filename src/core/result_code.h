@@ -25,6 +25,8 @@ const ResultCode resultMainThrew = 1;
 const int messageMainClassNotInitialized = 15;
 const int messageVersionAboveMax = 16;
 const int messageLibraryIsDirectory = 17;
+// The embedded runtime could not be written to the user's cache.
+const ResultCode resultRuntimeNotExtracted = 14;
 // Message id of the second-instance text; that path exits with status 11.
 const int messageAlreadyRunning = 13;
 const int exitAlreadyRunning = 11;

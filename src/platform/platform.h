@@ -57,6 +57,25 @@ struct MappedFile {
 bool mapFile(const char* path, MappedFile& out);
 void unmapFile(MappedFile& mapped);
 
+// ---- Per-user cache (posix_cache.cpp, win32_cache.cpp) ----------------------
+// The user's folder for data kept between runs, without a trailing separator:
+// $XDG_CACHE_HOME or ~/.cache on Linux, %LOCALAPPDATA% on Windows.
+bool userCacheDirectory(ByteString& out);
+// Creates path and its missing parents; true when it is a directory afterwards.
+bool makeDirectories(const char* path);
+// Writes a new file (replacing any old one) with the given permission bits
+// (ignored on Windows). False on any failure, a full disk included.
+bool writeNewFile(const char* path, const unsigned char* data, size_t size, uint32_t mode);
+// Size of a regular file, -1 when there is none.
+int64_t fileSize(const char* path);
+// Renames a directory in one step; fails when `to` exists and is not empty.
+bool renameDirectory(const char* from, const char* to);
+// Removes a directory and everything below it; links are removed, not followed.
+void removeTree(const char* path);
+uint32_t processId();
+// False only when no process with that id runs any more.
+bool processAlive(uint32_t id);
+
 // ---- Environment ----------------------------------------------------------
 // getenv with the platform's name matching (case-insensitive on Windows).
 const char* getEnv(const char* name);
@@ -125,11 +144,7 @@ void restoreStdStream(StdStream which, intptr_t saved);
 void closeTarget(StreamTarget& target);
 
 // ---- Files kept between runs ---------------------------------------------------
-// The per-user folder for caches ($XDG_CACHE_HOME or ~/.cache on Linux,
-// %LOCALAPPDATA% on Windows), without a trailing separator.
-bool userCacheDirectory(ByteString& out);
-// Creates path and its missing parents; true when it exists afterwards.
-bool makeDirectories(const char* path);
+// userCacheDirectory, makeDirectories and processId: see the per-user cache.
 struct FileInfo {
     int64_t size = 0;
     int64_t modified = 0; // last write, in fileTimeTicksPerSecond units
@@ -144,7 +159,6 @@ bool removeFile(const char* path);
 // code takes from libgcc's DLL).
 int64_t currentTime();
 extern const int64_t fileTimeTicksPerSecond;
-int32_t processId();
 // File name of a runtime's command-line launcher ("java", "java.exe").
 extern const char* const javaLauncherName;
 // Runs program with one argument, no window and no standard streams, and waits

@@ -479,39 +479,6 @@ InterruptHandler installInterruptHandler(int sig, InterruptHandler handler) {
 const char* const javaLauncherName = "java";
 const int64_t fileTimeTicksPerSecond = 1;
 
-bool userCacheDirectory(ByteString& out) {
-    const char* base = getenv("XDG_CACHE_HOME");
-    // The XDG rule: a relative value is invalid and is ignored.
-    if (base != nullptr && base[0] == '/') {
-        out = ByteString(base);
-    } else {
-        const char* home = getenv("HOME");
-        if (home == nullptr || home[0] != '/')
-            return false;
-        out = ByteString(home);
-        out.append("/.cache");
-    }
-    while (out.length() > 1 && out[out.length() - 1] == '/')
-        out.resize(out.length() - 1);
-    return true;
-}
-
-bool makeDirectories(const char* path) {
-    ByteString partial(path);
-    for (int32_t i = 1; i <= partial.length(); ++i) {
-        if (i < partial.length() && partial[i] != '/')
-            continue;
-        char saved = partial[i];
-        partial[i] = 0;
-        // 0700: the cache holds what a user's programs loaded; others need not see it.
-        if (mkdir(partial.cStr(), 0700) != 0 && errno != EEXIST)
-            return false;
-        partial[i] = saved;
-    }
-    struct stat st;
-    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 bool fileInfo(const char* path, FileInfo& out) {
     struct stat st;
     if (stat(path, &st) != 0)
@@ -532,10 +499,6 @@ bool removeFile(const char* path) {
 
 int64_t currentTime() {
     return int64_t(time(nullptr));
-}
-
-int32_t processId() {
-    return int32_t(getpid());
 }
 
 extern "C" char** environ;

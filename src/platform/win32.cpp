@@ -376,33 +376,6 @@ InterruptHandler installInterruptHandler(int sig, InterruptHandler handler) {
 const char* const javaLauncherName = "java.exe";
 const int64_t fileTimeTicksPerSecond = 10000000;
 
-bool userCacheDirectory(ByteString& out) {
-    const char* base = getenv("LOCALAPPDATA");
-    if (base == nullptr || base[0] == 0)
-        return false;
-    out = ByteString(base);
-    while (out.length() > 3 && (out[out.length() - 1] == '\\' || out[out.length() - 1] == '/'))
-        out.resize(out.length() - 1);
-    return true;
-}
-
-bool makeDirectories(const char* path) {
-    ByteString partial(path);
-    // Parts that exist or cannot be created (a drive, a server, a share) just
-    // fail; only the result at the end counts.
-    int32_t start = partial.length() > 2 && partial[1] == ':' ? 3 : 1;
-    for (int32_t i = start; i <= partial.length(); ++i) {
-        if (i < partial.length() && partial[i] != '\\' && partial[i] != '/')
-            continue;
-        char saved = partial[i];
-        partial[i] = 0;
-        CreateDirectoryA(partial.cStr(), nullptr);
-        partial[i] = saved;
-    }
-    DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 static int64_t ticks(const FILETIME& time) {
     return int64_t((uint64_t(time.dwHighDateTime) << 32) | time.dwLowDateTime);
 }
@@ -429,10 +402,6 @@ int64_t currentTime() {
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
     return ticks(now);
-}
-
-int32_t processId() {
-    return int32_t(GetCurrentProcessId());
 }
 
 int runQuietly(const char* program, const char* argument) {

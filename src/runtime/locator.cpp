@@ -2,6 +2,7 @@
 #include "runtime/locator.h"
 
 #include "base/trace.h"
+#include "cache/runtime_cache.h"
 #include "config/expand.h"
 #include "config/launch_config.h"
 #include "platform/platform.h"
@@ -16,10 +17,11 @@ const char* const ibmRuntimeKey = "SOFTWARE\\IBM\\Java2 Runtime Environment";
 
 namespace {
 
-// Every source the design started with comes first: they still find what
-// they found before, and the newer ones only run where those found nothing.
-const char* const knownLetters = "cbsiejvpd";
-const char* const defaultOrder = "cbsiejvpd";
+// Every source the design started with comes first, after the runtime the
+// program carries itself: they still find what they found before, and the
+// newer ones only run where those found nothing.
+const char* const knownLetters = "rcbsiejvpd";
+const char* const defaultOrder = "rcbsiejvpd";
 // Registry values are read into a buffer of the classic path length.
 const int32_t registryBufferSize = 260;
 
@@ -35,6 +37,8 @@ ByteString searchOrder(const LaunchConfig& config) {
 
 const char* sourceName(char letter) {
     switch (letter) {
+    case 'r':
+        return "the runtime embedded in the program";
     case 'c':
         return "the configured jvmdll";
     case 'b':
@@ -60,6 +64,8 @@ const char* sourceName(char letter) {
 
 ByteString trySource(char letter, RuntimeSearch& search) {
     switch (letter) {
+    case 'r':
+        return EmbeddedRuntime::locate(search.config());
     case 'c':
         return RuntimeLocator::fromConfiguredLibrary(search);
     case 'b':

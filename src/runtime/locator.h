@@ -1,7 +1,8 @@
 // Chooses the Java runtime library to load: sources tried in the order of the
-// jre_order letters (c configured file, b beside the app, s/i registry, e
-// environment, j every JavaSoft key, v vendor keys, p java on PATH, d the
-// well-known folders); the first source that yields an acceptable runtime wins.
+// jre_order letters (r the runtime embedded in the program, c configured file,
+// b beside the app, s/i registry, e environment, j every JavaSoft key, v vendor
+// keys, p java on PATH, d the well-known folders); the first source that yields
+// an acceptable runtime wins.
 #pragma once
 
 #include "base/string.h"

@@ -74,7 +74,7 @@ TEST_F(Discovery, VersionBoundsChooseAmongTheInstalledRuntimes) {
     EXPECT_EQ(traced.status, 0) << traced.err;
     for (const std::string& line : std::vector<std::string>{
              "tarn: embedded configuration: ", "tarn: external configuration: none\n",
-             "tarn: runtime search order: cbsiejvpd\n", "tarn: source e: JRE_HOME and JAVA_HOME\n",
+             "tarn: runtime search order: rcbsiejvpd\n", "tarn: source e: JRE_HOME and JAVA_HOME\n",
              "tarn: source d: the well-known folders\n",
              "tarn:   " + old->home.string() + ": passed over, Java " + old->version +
                  " is below the required 21\n",

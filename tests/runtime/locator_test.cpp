@@ -38,7 +38,7 @@ TEST_F(Locate, DefaultOrderIsConfiguredFileBesideRegistryEnvironment) {
     ScopedEnv env("JAVA_HOME", (app.temp.dir() + "envrt").c_str());
     const std::string fromEnv = runtimeAt(app.temp.dir() + "envrt");
 
-    // No key, an empty one, or no valid letter: all mean "cbsiejvpd".
+    // No key, an empty one, or no valid letter: all mean "rcbsiejvpd" (nothing embedded here).
     for (const char* order : {"", "jre_order", "jre_order xyz 123", "jre_order  \t"}) {
         const std::string lines = std::string(order) + "\njvmdll custom/" + lib;
         EXPECT_EQ(locate(lines), configured) << order;

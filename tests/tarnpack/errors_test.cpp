@@ -1,7 +1,9 @@
 // Bad input: one clear line, the right exit status, and nothing half-written.
 #include "support.h"
 
+#include <algorithm>
 #include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -316,8 +318,8 @@ TEST(CommandLine, HelpAndVersion) {
         for (const char* text :
              {"Usage:", "tarnpack --jar APP.jar --out OUT", "tarnpack --inspect EXE",
               "--config CFG", "--launcher STUB", "--target TARGET", "linux-x64", "win32", "win64",
-              "--main-class NAME", "--version", "Examples:", "lib/tarn/TARGET", "16 zero bytes",
-              "51,200"}) {
+              "--main-class NAME", "--version", "Examples:", "lib/tarn/TARGET",
+              "16 bytes: zero, or \"TRNR\"", "--runtime DIR", "--jlink", "51,200"}) {
             EXPECT_NE(run.out.find(text), std::string::npos) << text;
         }
     }
@@ -330,3 +332,34 @@ TEST(CommandLine, HelpAndVersion) {
 }
 
 } // namespace
+
+TEST_F(Errors, RuntimeWithoutALibraryForTheLaunchersMachine) {
+    Bytes stub = makeStub();
+    stub[18] = 62; // e_machine: x86-64
+    stub[19] = 0;
+    writeFile(stubPath, stub);
+    std::string runtime = dir / "rt";
+    std::filesystem::create_directories(runtime + "/lib/server");
+    writeFile(runtime + "/release", bytesOf("JAVA_VERSION=\"17\"\n"));
+    expectError(pack({"--runtime", runtime}),
+                "runtime '" + runtime +
+                    "' has no libjvm.so (a runtime for x86-64 Linux is needed)");
+
+    // A 32-bit Windows library under the Linux name.
+    Bytes pe(0x100, 0);
+    pe[0] = 'M';
+    pe[1] = 'Z';
+    pe[60] = 0x80;
+    std::copy_n("PE\0\0\x4c\x01", 6, pe.begin() + 0x80);
+    writeFile(runtime + "/lib/server/libjvm.so", pe);
+    expectError(pack({"--runtime", runtime}),
+                "runtime '" + runtime +
+                    "' holds lib/server/libjvm.so for 32-bit x86 Windows, but the launcher runs "
+                    "on x86-64 Linux");
+
+    expectError(pack({"--runtime", dir / "none"}),
+                "runtime '" + (dir / "none") + "' is not a folder");
+    writeFile(stubPath, makeStub());
+    expectError(pack({"--runtime", runtime}),
+                "cannot tell which machine launcher '" + stubPath + "' runs on");
+}

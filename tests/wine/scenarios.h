@@ -25,6 +25,8 @@ Start runtimeOfTheOtherBitness(const Target& target, const fs::path& dir);
 // installed_runtimes_test.cpp: a vendor key in each view, the other one naming a
 // runtime of the other bitness; the process's own is chosen.
 Start registryViewsAndBitness(const Target& target, const fs::path& dir);
+// embedded_runtime_test.cpp: extracted into LOCALAPPDATA on its first start.
+Start embeddedRuntime(const Target& target, const fs::path& dir);
 
 // process_test.cpp
 Start sharedLogFile(const Target& target, const fs::path& dir);

@@ -11,9 +11,10 @@ namespace {
 
 using Win32 = Win32Test;
 
-TEST_F(Win32, FullLaunchAndTheRegistryViewsOfA32BitProcess) {
+TEST_F(Win32, FullLaunchRegistryViewsAndAnEmbeddedRuntimeOfA32BitProcess) {
     runAll({fullLaunch(target, dir.path()), registryViewOfTheProcess(target, dir.path()),
-            registryViewsAndBitness(target, dir.path())},
+            registryViewsAndBitness(target, dir.path()),
+            embeddedRuntime(target, dir.path() / "embedded")},
            2);
 }
 

@@ -204,8 +204,16 @@ std::string lines(const std::vector<std::string>& text) {
     return result;
 }
 
+static std::string words(const std::vector<std::string>& list) {
+    std::string text;
+    for (const std::string& word : list)
+        text += " " + quoteArgument(word);
+    return text;
+}
+
 fs::path wrap(const Target& target, const fs::path& dir, const std::string& name,
-              const std::string& config, const std::string& archive) {
+              const std::string& config, const std::string& archive,
+              const std::vector<std::string>& extra) {
     // Inputs stay out of `dir`, where the launcher looks for external configurations.
     TempDir inputs;
     fs::path jar = inputs / "app.jar", input = inputs / "config";
@@ -216,7 +224,7 @@ fs::path wrap(const Target& target, const fs::path& dir, const std::string& name
     ProcessResult result =
         runCommand(quoteArgument(TARNPACK) + " --target " + target.name + " --jar " +
                    quoteArgument(jar.string()) + " --config " + quoteArgument(input.string()) +
-                   " --out " + quoteArgument(exe.string()) + " 2>&1");
+                   " --out " + quoteArgument(exe.string()) + words(extra) + " 2>&1");
     EXPECT_EQ(result.status, 0) << result.out;
     return exe;
 }

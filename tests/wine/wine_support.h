@@ -52,9 +52,10 @@ std::string lines(const std::vector<std::string>& text);
 const std::string utf8Mark = "\xEF\xBB\xBF";
 
 // Wraps an archive (by default an empty ZIP) into dir/name.exe for the target
-// with the config text.
+// with the config text; `extra` words go to tarnpack as well.
 fs::path wrap(const Target& target, const fs::path& dir, const std::string& name,
-              const std::string& config, const std::string& archive = emptyZip());
+              const std::string& config, const std::string& archive = emptyZip(),
+              const std::vector<std::string>& extra = {});
 
 // Copies a file, creating the directories it goes into.
 void place(const fs::path& from, const fs::path& to);

@@ -24,6 +24,7 @@ Usage:
   tarnpack --jar APP.jar --out OUT [--config CFG] [--launcher STUB | --target TARGET]
            [--main-class NAME] [--strict] [Windows resources: --icon --app-version --name
            --vendor --description --copyright --manifest --admin]
+           [--runtime DIR | --jlink [--jdk DIR] [--add-modules LIST] [--jmods DIR]]
   tarnpack --inspect EXE
   tarnpack --help | --version
 
@@ -48,9 +49,22 @@ Options:
                      launcher does not know but that is close to one it knows, and about
                      'key: value' and 'key = value' lines ('key value' or 'key=value' are
                      the forms to use)
+  --runtime DIR      embed the Java runtime at DIR (a jlink image, JRE or JDK folder); it
+                     must hold the VM library for the launcher's machine. The program
+                     then runs without any installed Java: the first start extracts the
+                     runtime into the user's cache, later starts use that copy
+  --jlink            embed a runtime that jlink builds for the application: the modules
+                     jdeps finds in the JAR and the JARs of the configuration's classpath
+                     lines, plus --add-modules
+  --jdk DIR          the JDK whose jdeps and jlink are used (default: JAVA_HOME, else the
+                     java found on PATH)
+  --add-modules LIST more modules for --jlink, comma-separated (java.sql,jdk.crypto.ec)
+  --jmods DIR        the jmods folder of the target's JDK, needed for --jlink when the
+                     target is Windows (a Windows JDK of the same version as --jdk)
   --inspect EXE      show what a wrapped program carries: its configuration, where each
-                     piece starts and how large it is, whether the size slot matches and,
-                     for Windows programs, its icon, version strings, manifest and signature
+                     piece starts and how large it is, whether the size slot matches, the
+                     embedded runtime (format, size, hash, version, machine) and, for
+                     Windows programs, its icon, version strings, manifest and signature
   -h, --help         show this help and exit
   --version          show the version and exit
 
@@ -74,11 +88,13 @@ Examples:
   tarnpack --jar app.jar --target win64-gui --icon app.ico --name App --app-version 2.1 \
            --vendor "Example Ltd" --out app.exe
   tarnpack --jar app.jar --main-class com.example.Main --launcher ./tarn --out app
+  tarnpack --jar app.jar --jlink --out app
   tarnpack --inspect app.exe
 
 A wrapped program is laid out as (integers little-endian):
-  stub (its TARNSLOT slot set to A) | configuration + NUL (L bytes) | L (4 bytes)
-  | 16 zero bytes | JAR: archive through its end record (A bytes) + comment (K bytes)
+  stub (its TARNSLOT slot set to A) | [runtime payload (R bytes)] | configuration + NUL
+  (L bytes) | L (4 bytes) | 16 bytes: zero, or "TRNR", format 1 (4 bytes), R (8 bytes)
+  | JAR: archive through its end record (A bytes) + comment (K bytes)
 
 Exit status: 0 on success, 1 on an error, 2 on a command-line mistake.
 )";
@@ -91,11 +107,11 @@ struct Options {
     std::map<std::string, std::string> values;
 };
 
-const char* const kValueOptions[] = {"--jar",     "--out",        "--config",      "--launcher",
-                                     "--target",  "--main-class", "--icon",        "--manifest",
-                                     "--name",    "--vendor",     "--description", "--copyright",
-                                     "--inspect", "--app-version"};
-const char* const kFlagOptions[] = {"--admin"};
+const char* const kValueOptions[] = {
+    "--jar",     "--out",         "--config",  "--launcher", "--target",      "--main-class",
+    "--icon",    "--manifest",    "--name",    "--vendor",   "--description", "--copyright",
+    "--inspect", "--app-version", "--runtime", "--jdk",      "--add-modules", "--jmods"};
+const char* const kFlagOptions[] = {"--admin", "--jlink"};
 
 bool isFlag(const std::string& option) {
     return std::find(std::begin(kFlagOptions), std::end(kFlagOptions), option) !=
@@ -199,6 +215,21 @@ int run(int argc, char** argv) {
     request.config = take(options, "--config");
     request.mainClass = take(options, "--main-class");
     request.strict = take(options, "--strict").has_value();
+    request.runtime = take(options, "--runtime");
+    bool jlink = take(options, "--jlink").has_value();
+    tarnpack::JlinkRequest link;
+    link.jdk = take(options, "--jdk");
+    link.addModules = take(options, "--add-modules");
+    link.jmods = take(options, "--jmods");
+    if (jlink && request.runtime) {
+        throw UsageError{"--runtime and --jlink cannot be used together"};
+    }
+    if (!jlink && (link.jdk || link.addModules || link.jmods)) {
+        throw UsageError{"--jdk, --add-modules and --jmods go with --jlink"};
+    }
+    if (jlink) {
+        request.jlink = link;
+    }
     if (!jar) {
         throw UsageError{"missing --jar APP.jar"};
     }

@@ -7,9 +7,11 @@
 #include "pe_image.h"
 #include "pe_resources.h"
 #include "signing.h"
+#include "runtime_payload.h"
 #include "zip.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -104,6 +106,49 @@ void reportConfigProblems(const Bytes& config, const std::string& name, bool str
     }
 }
 
+// A private folder for jlink's output, removed with everything in it.
+class ScratchDir {
+  public:
+    ScratchDir() {
+        std::string pattern = (fs::temp_directory_path() / "tarnpack-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            throw Error("cannot create a scratch folder in " + fs::temp_directory_path().string());
+        }
+        path_ = pattern;
+    }
+    ~ScratchDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+RuntimePayload embeddedRuntime(const PackRequest& request, const Bytes& stub, const Bytes& config) {
+    Machine target =
+        imageMachine(Bytes(stub.begin(), stub.begin() + std::min<size_t>(stub.size(), 4096)));
+    if (target == Machine::unknown) {
+        throw Error("cannot tell which machine launcher '" + request.launcher + "' runs on");
+    }
+    if (!request.jlink) {
+        return packRuntime(*request.runtime, target);
+    }
+    JlinkRequest jlink = *request.jlink;
+    jlink.windowsTarget = target != Machine::linuxX64;
+    jlink.jars.insert(jlink.jars.begin(), request.jar);
+    if (request.config) {
+        std::vector<std::string> more =
+            configuredJars(configToUtf8(config), fs::path(*request.config).parent_path().string());
+        jlink.jars.insert(jlink.jars.end(), more.begin(), more.end());
+    }
+    ScratchDir scratch;
+    std::string out = (scratch.path() / "runtime").string();
+    buildRuntime(jlink, out);
+    return packRuntime(out, target);
+}
+
 } // namespace
 
 void pack(const PackRequest& request) {
@@ -170,6 +215,13 @@ void pack(const PackRequest& request) {
     trailer.insert(trailer.end(), length, length + kLengthSize);
     trailer.insert(trailer.end(), kReservedSize, 0);
 
+    RuntimePayload runtime;
+    if (request.runtime || request.jlink) {
+        runtime = embeddedRuntime(request, stub, config);
+    }
+    Bytes descriptor = runtimeDescriptor(runtime.bytes.size());
+    std::copy(descriptor.begin(), descriptor.end(), trailer.end() - kReservedSize);
+
     // A Windows program's checksum covers all of it, trailer and JAR included;
     // the linker's covered the bare stub only.
     if (std::optional<PeHeaders> pe = readPeHeaders(stub)) {
@@ -177,6 +229,7 @@ void pack(const PackRequest& request) {
         putLe32(&stub[field], 0);
         PeChecksum checksum;
         checksum.add(stub.data(), stub.size());
+        checksum.add(runtime.bytes.data(), runtime.bytes.size());
         checksum.add(trailer.data(), trailer.size());
         Bytes chunk;
         for (uint64_t at = 0; at < jar.size(); at += chunk.size()) {
@@ -188,6 +241,7 @@ void pack(const PackRequest& request) {
 
     OutputFile out(request.out);
     out.write(stub);
+    out.write(runtime.bytes);
     out.write(trailer);
     out.copyFrom(jar, 0, jar.size());
     out.commit(0755);
@@ -330,9 +384,13 @@ void inspect(const std::string& path, std::ostream& out) {
     std::vector<Slot> slots;
     uint64_t archiveSize = archiveEnd - trailer->archiveOffset;
 
+    Bytes reserved = file.read(trailer->archiveOffset - kReservedSize, kReservedSize);
+    uint64_t runtimeSize = payloadSizeOf(reserved);
+    if (runtimeSize > 0 && runtimeSize <= trailer->blockOffset) {
+        trailer->stubSize = trailer->blockOffset - runtimeSize;
+    }
     Bytes stub = file.read(0, static_cast<size_t>(std::min(trailer->stubSize, kMaxLauncherSize)));
     Bytes block = file.read(trailer->blockOffset, static_cast<size_t>(trailer->blockLength - 1));
-    Bytes reserved = file.read(trailer->archiveOffset - kReservedSize, kReservedSize);
     bool reservedZero =
         std::all_of(reserved.begin(), reserved.end(), [](uint8_t b) { return b == 0; });
 
@@ -355,7 +413,11 @@ void inspect(const std::string& path, std::ostream& out) {
         << "stub:            " << trailer->stubSize << " bytes\n"
         << "configuration:   offset " << trailer->blockOffset << ", length " << trailer->blockLength
         << " (" << block.size() << " bytes + NUL), " << encodingName(detectEncoding(block)) << '\n'
-        << "reserved:        16 bytes, " << (reservedZero ? "all zero" : "NOT ZERO") << '\n'
+        << "reserved:        16 bytes, "
+        << (runtimeSize > 0 ? "runtime descriptor"
+            : reservedZero  ? "all zero"
+                            : "NOT ZERO")
+        << '\n'
         << "archive:         offset " << trailer->archiveOffset << ", size " << archiveSize << '\n'
         << "archive comment: " << (end - archiveEnd) << " bytes\n"
         << "slot:            " << slotText << '\n';
@@ -370,6 +432,9 @@ void inspect(const std::string& path, std::ostream& out) {
                              "; certificate table at offset " + std::to_string(table->offset) +
                              ", " + std::to_string(table->size) + " bytes")
             << '\n';
+    }
+    if (runtimeSize > 0) {
+        describeRuntime(file, trailer->blockOffset, runtimeSize, out);
     }
     out << "configuration text:\n";
     printConfigText(block, out);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "pe_resources.h"
+#include "jlink.h"
 
 #include <optional>
 #include <ostream>
@@ -19,6 +20,9 @@ struct PackRequest {
     std::optional<std::string> mainClass;
     ResourceRequest resources;
     bool strict = false; // configuration warnings become errors
+    // A runtime to embed: a folder, or one that jlink builds first.
+    std::optional<std::string> runtime;
+    std::optional<JlinkRequest> jlink;
 };
 
 void pack(const PackRequest& request);
