@@ -148,7 +148,16 @@ void appendDecodedText(ByteString& store, const char* bytes, int32_t n) {
         store.append(wideToUtf8(units.cStr(), used));
         return;
     }
-    WideString wide = ansiToWide(bytes, n);
+    // Editors save UTF-8 without a mark by default; text that is not UTF-8 was
+    // saved in the code page. ASCII reads the same either way.
+    int32_t text = 0;
+    while (text < n && bytes[text] != 0)
+        ++text;
+    if (isValidUtf8(bytes, text)) {
+        store.append(bytes, text);
+        return;
+    }
+    WideString wide = codePageToWide(bytes, text);
     store.append(wideToUtf8(wide.cStr(), wide.length()));
 }
 

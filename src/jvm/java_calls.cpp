@@ -76,8 +76,11 @@ void setSystemProperty(JNIEnv* env, char* entry) {
         env->DeleteLocalRef(system);
         return;
     }
-    jstring name = env->NewStringUTF(entry);
-    jstring text = env->NewStringUTF(value);
+    // JNI's modified UTF-8 spells a character beyond U+FFFF as its two surrogates.
+    WideString nameUnits = utf8ToWide(entry);
+    WideString valueUnits = utf8ToWide(value);
+    jstring name = env->NewStringUTF(wideToUtf8(nameUnits.cStr(), nameUnits.length()).cStr());
+    jstring text = env->NewStringUTF(wideToUtf8(valueUnits.cStr(), valueUnits.length()).cStr());
     jobject previous = env->CallStaticObjectMethod(system, setProperty, name, text);
     // An empty name makes Java throw; no JNI call may follow with it pending.
     checkAndClearException(env, false);
