@@ -89,7 +89,7 @@ Start foreignConfigurationAndLibraries(const Target& target, const fs::path& dir
 }
 
 // The runtime stand-in under a user folder the code page cannot spell, found
-// through JAVA_HOME and through a registry value.
+// through JAVA_HOME, the jre key and a registry value.
 std::vector<Start> foreignRuntimeHome(const Target& target, const fs::path& dir) {
     fs::path kit = dir / "Users" / cjk / ".jdks" / (cyrillic + "-21");
     place(target.runtime(), kit / "bin/server/jvm.dll");
@@ -105,6 +105,14 @@ std::vector<Start> foreignRuntimeHome(const Target& target, const fs::path& dir)
                            dir,
                            launched,
                            {}});
+    starts.push_back(Start{
+        "jre folder under " + cjk,
+        wrap(target, dir, "fromjre", lines({appMain(), "jre_order b", "jre " + windowsPath(kit)})),
+        {},
+        {},
+        dir,
+        launched,
+        {}});
     std::string busy = runtimeKeysInUse();
     if (!busy.empty())
         return starts;

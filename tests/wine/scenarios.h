@@ -34,7 +34,7 @@ void interruptWhileMainRuns(const Target& target, const fs::path& dir);
 // foreign_names_test.cpp: names the ANSI code page cannot spell.
 Start foreignProgramAndArguments(const Target& target, const fs::path& dir);
 Start foreignConfigurationAndLibraries(const Target& target, const fs::path& dir);
-// Through JAVA_HOME, and through a registry value when the keys are free.
+// Through JAVA_HOME, the jre key, and a registry value when the keys are free.
 std::vector<Start> foreignRuntimeHome(const Target& target, const fs::path& dir);
 Start foreignRedirection(const Target& target, const fs::path& dir);
 
