@@ -49,6 +49,20 @@ WideString utf8ToWide(const char* text, int32_t n) {
             continue;
         }
         unsigned unit;
+        if ((b & 0xF8) == 0xF0 && i + 4 <= n && isContinuation(s[i + 1]) &&
+            isContinuation(s[i + 2]) && isContinuation(s[i + 3])) {
+            unsigned c = (b & 0x07u) << 18 | (s[i + 1] & 0x3Fu) << 12 | (s[i + 2] & 0x3Fu) << 6 |
+                         (s[i + 3] & 0x3Fu);
+            i += 4;
+            if (c < 0x10000 || c > 0x10FFFF) {
+                *w++ = '?';
+                continue;
+            }
+            c -= 0x10000;
+            *w++ = char16_t(0xD800 | (c >> 10));
+            *w++ = char16_t(0xDC00 | (c & 0x3FF));
+            continue;
+        }
         if ((b & 0xF0) == 0xE0) {
             if (i + 3 > n)
                 break;
@@ -63,20 +77,6 @@ WideString utf8ToWide(const char* text, int32_t n) {
                 break;
             unit = b & 0x1F;
             ++i;
-        } else if ((b & 0xF8) == 0xF0 && i + 4 <= n && isContinuation(s[i + 1]) &&
-                   isContinuation(s[i + 2]) && isContinuation(s[i + 3])) {
-            unsigned long point = (unsigned long)(b & 0x07) << 18 |
-                                  (unsigned long)(s[i + 1] & 0x3F) << 12 |
-                                  (unsigned long)(s[i + 2] & 0x3F) << 6 | (s[i + 3] & 0x3F);
-            i += 4;
-            if (point < 0x10000 || point > 0x10FFFF) {
-                *w++ = '?';
-                continue;
-            }
-            point -= 0x10000;
-            *w++ = char16_t(0xD800 | (point >> 10));
-            *w++ = char16_t(0xDC00 | (point & 0x3FF));
-            continue;
         } else {
             *w++ = '?';
             ++i;
@@ -92,6 +92,32 @@ WideString utf8ToWide(const char* text, int32_t n) {
     *w = 0;
     out.resize(countToZero(out.data()));
     return out;
+}
+
+bool isValidUtf8(const char* text, int32_t n) {
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
+    int32_t i = 0;
+    while (i < n) {
+        unsigned char b = s[i];
+        int32_t extra = b < 0x80             ? 0
+                        : (b & 0xE0) == 0xC0 ? 1
+                        : (b & 0xF0) == 0xE0 ? 2
+                        : (b & 0xF8) == 0xF0 ? 3
+                                             : -1;
+        if (extra < 0 || i + extra >= n + (extra == 0 ? 1 : 0))
+            return false;
+        unsigned c = extra == 0 ? b : b & (0x3F >> extra);
+        for (int32_t k = 1; k <= extra; ++k) {
+            if (!isContinuation(s[i + k]))
+                return false;
+            c = c << 6 | (s[i + k] & 0x3Fu);
+        }
+        static const unsigned lowest[] = {0, 0x80, 0x800, 0x10000};
+        if (c < lowest[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+            return false;
+        i += extra + 1;
+    }
+    return true;
 }
 
 } // namespace tarn

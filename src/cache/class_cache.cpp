@@ -143,7 +143,7 @@ bool writeCreateArguments(const PendingCache& pending, const StringList& options
     appendArgument(text, "-Xlog:all=off");
     appendArgument(text, "-version");
     ByteString path = pending.arguments.mid(1); // after the "@"
-    FILE* file = fopen(path.cStr(), "wb");
+    FILE* file = platform::openFile(path.cStr(), "wb");
     if (file == nullptr)
         return false;
     bool written = fwrite(text.cStr(), 1, size_t(text.length()), file) == size_t(text.length());

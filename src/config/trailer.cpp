@@ -134,18 +134,20 @@ void appendDecodedText(ByteString& store, const char* bytes, int32_t n) {
         store.append(wideToUtf8(units.cStr(), used));
         return;
     }
-    bool utf8 = n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF;
-    int32_t start = utf8 ? 3 : 0;
+    bool marked = n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF;
+    int32_t start = marked ? 3 : 0;
     ByteString text;
     text.reserve(n - start + 1);
     for (int32_t i = start; i < n; ++i)
         if (bytes[i] != 0)
             text.appendChar(bytes[i]);
-    if (utf8) {
+    // Editors save UTF-8 without a mark by default; text that is not UTF-8 was
+    // saved in the code page. ASCII reads the same either way.
+    if (marked || isValidUtf8(text.cStr(), text.length())) {
         store.append(text);
         return;
     }
-    WideString wide = ansiToWide(text.cStr(), text.length());
+    WideString wide = codePageToWide(text.cStr(), text.length());
     store.append(wideToUtf8(wide.cStr(), wide.length()));
 }
 

@@ -16,6 +16,7 @@ using namespace tarn;
 int main(int argc, char** argv) {
     platform::openClosedStandardStreams();
     platform::setUserLocale();
+    argv = platform::commandArguments(argc, argv);
     LaunchConfig config(true);
     JavaHost host;
     currentConfig = &config;

@@ -120,17 +120,53 @@ uint64_t JavaHost::mainThreadStackSize() {
     return args.javaStackSize > 0 ? uint64_t(args.javaStackSize) : 0;
 }
 
+// The VM reads its options in the system's code page (the ANSI code page on
+// Windows). A path in an option's value that the page cannot spell goes in its
+// short form, which it can; a -D property is then set again, exactly, once the
+// VM runs.
+static ByteString spellForVm(const char* option, StringList& exactProperties) {
+    ByteString spelled;
+    if (platform::toCodePage(option, spelled))
+        return spelled;
+    const char* value = strchr(option, '=');
+    if (value == nullptr)
+        return spelled;
+    ByteString text(option, int32_t(value + 1 - option));
+    for (const char* p = value + 1;; ++p) {
+        const char* end = strchr(p, platform::classPathSeparator);
+        if (end == nullptr)
+            end = p + strlen(p);
+        ByteString entry(p, int32_t(end - p));
+        ByteString shortForm, unused;
+        if (!platform::toCodePage(entry.cStr(), unused) &&
+            platform::shortPathName(entry.cStr(), shortForm))
+            entry = shortForm;
+        text.append(entry);
+        if (*end == 0)
+            break;
+        text.appendChar(platform::classPathSeparator);
+        p = end;
+    }
+    platform::toCodePage(text.cStr(), spelled);
+    if (strncmp(option, "-D", 2) == 0)
+        exactProperties.add(option + 2);
+    return spelled;
+}
+
 ResultCode JavaHost::startVm() {
     CreateJavaVmFunction createJavaVm = reinterpret_cast<CreateJavaVmFunction>(createJavaVm_);
     if (createJavaVm == nullptr)
         return resultRuntimeInvalid;
 
     int32_t count = optionList_.count();
+    StringList spelled, exactProperties;
+    for (int32_t i = 0; i < count; ++i)
+        spelled.add(spellForVm(optionList_.item(i), exactProperties));
     Array<JavaVMOption> options;
     options.resize(count + 1);
     memset(options.data(), 0, size_t(count + 1) * sizeof(JavaVMOption));
     for (int32_t i = 0; i < count; ++i)
-        options[i].optionString = optionList_.item(i);
+        options[i].optionString = spelled.item(i);
     if (printHook_ != nullptr) {
         options[count].optionString = const_cast<char*>("vfprintf");
         options[count].extraInfo = printHook_;
@@ -155,6 +191,8 @@ ResultCode JavaHost::startVm() {
         env_ = nullptr;
         return resultVmStartFailed;
     }
+    for (int32_t i = 0; i < exactProperties.count(); ++i)
+        setSystemProperty(env_, exactProperties.item(i));
     platform::acquireLock(interruptLock);
     interruptibleVm = javaVm_;
     platform::releaseLock(interruptLock);

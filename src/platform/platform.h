@@ -57,6 +57,13 @@ struct MappedFile {
 bool mapFile(const char* path, MappedFile& out);
 void unmapFile(MappedFile& mapped);
 
+// The command-line arguments, program name first, as launcher text. Windows
+// takes them from the UTF-16 command line (main's argv holds only what the
+// ANSI code page can spell); elsewhere argv itself.
+char** commandArguments(int& argc, char** argv);
+// fopen for launcher text paths.
+FILE* openFile(const char* path, const char* mode);
+
 // ---- Per-user cache (posix_cache.cpp, win32_cache.cpp) ----------------------
 // The user's folder for data kept between runs, without a trailing separator:
 // $XDG_CACHE_HOME or ~/.cache on Linux, %LOCALAPPDATA% on Windows.
@@ -83,7 +90,14 @@ const char* getEnv(const char* name);
 void putEnv(const char* assignment);
 
 // ---- Text -----------------------------------------------------------------
-// ansiToWide / wideToAnsi (base/convert.h) are implemented here as well.
+// ansiToWide / wideToAnsi / codePageToWide (base/convert.h) are implemented here
+// as well. "ANSI" there means the launcher's own text: UTF-8 on Windows, the
+// locale's charset on Linux.
+// Launcher text as the VM reads its options (the ANSI code page on Windows);
+// false when some character has no spelling there.
+bool toCodePage(const char* text, ByteString& out);
+// The short (8.3) form of an existing path; false where there is none.
+bool shortPathName(const char* path, ByteString& out);
 
 // ---- Directory enumeration ------------------------------------------------
 struct DirectoryScan {

@@ -537,7 +537,28 @@ void reportError(const char* text) {
     fprintf(stderr, "%s\n", text);
 }
 
+char** commandArguments(int&, char** argv) {
+    return argv; // bytes as the system passed them
+}
+
+FILE* openFile(const char* path, const char* mode) {
+    return fopen(path, mode);
+}
+
+bool toCodePage(const char* text, ByteString& out) {
+    out = ByteString(text);
+    return true;
+}
+
+bool shortPathName(const char*, ByteString&) {
+    return false;
+}
+
 } // namespace platform
+
+WideString codePageToWide(const char* text, int32_t n) {
+    return ansiToWide(text, n);
+}
 
 // The locale's multibyte charset stands in for the ANSI code page; wchar_t is
 // 32-bit here, so characters above U+FFFF become surrogate pairs. A byte the

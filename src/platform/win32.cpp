@@ -1,9 +1,7 @@
 // Windows implementation of the platform services.
 #include "platform/platform.h"
 
-#include "base/convert.h"
-
-#include <windows.h>
+#include "platform/win32_text.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -19,7 +17,8 @@ const char* const classPathSplitChars = ";";
 const char* const runtimeLibraryName = "jvm.dll";
 const char* const runtimeSubPaths[] = {"", "bin\\", "jre\\bin\\", "..\\jre\\bin\\"};
 const int runtimeSubPathCount = 4;
-const int maxPath = MAX_PATH;
+// MAX_PATH UTF-16 units take at most three UTF-8 bytes each.
+const int maxPath = 3 * MAX_PATH;
 // CreateMutexA refuses names of MAX_PATH characters or more.
 const int maxInstanceName = MAX_PATH - 1;
 const int interruptSignal = SIGINT;
@@ -33,46 +32,55 @@ void setUserLocale() {
 }
 
 bool executablePath(ByteString& out) {
-    char buffer[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    wchar_t buffer[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
     if (n == 0 || n >= MAX_PATH)
         return false;
-    out = ByteString(buffer, int32_t(n));
+    out = fromWide(buffer, int32_t(n));
     return true;
 }
 
 bool currentDirectory(ByteString& out) {
-    char buffer[MAX_PATH];
-    DWORD n = GetCurrentDirectoryA(MAX_PATH, buffer);
+    wchar_t buffer[MAX_PATH];
+    DWORD n = GetCurrentDirectoryW(MAX_PATH, buffer);
     if (n == 0 || n >= MAX_PATH)
         return false;
-    out = ByteString(buffer, int32_t(n));
+    out = fromWide(buffer, int32_t(n));
     return true;
 }
 
 bool setCurrentDirectory(const char* path) {
-    return SetCurrentDirectoryA(path) != 0;
+    return SetCurrentDirectoryW(Wide(path)) != 0;
 }
 
 int32_t fullPathName(const char* path, char* buffer, int32_t size) {
-    return int32_t(GetFullPathNameA(path, DWORD(size), buffer, nullptr));
+    wchar_t full[MAX_PATH];
+    DWORD n = GetFullPathNameW(Wide(path), MAX_PATH, full, nullptr);
+    if (n == 0)
+        return 0;
+    if (n >= MAX_PATH)
+        return size;
+    ByteString text = fromWide(full, int32_t(n));
+    if (text.length() < size)
+        memcpy(buffer, text.cStr(), size_t(text.length()) + 1);
+    return text.length();
 }
 
 bool pathExists(const char* path) {
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(Wide(path)) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool isDirectory(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
+    DWORD attributes = GetFileAttributesW(Wide(path));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool canRead(const char* path) {
-    return _access(path, 4) == 0;
+    return _waccess(Wide(path), 4) == 0;
 }
 
 bool readWholeFile(const char* path, ByteBuffer& out) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE file = CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
@@ -92,7 +100,7 @@ bool readWholeFile(const char* path, ByteBuffer& out) {
 
 bool mapFile(const char* path, MappedFile& out) {
     out = MappedFile();
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE file = CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
@@ -130,22 +138,28 @@ void unmapFile(MappedFile& mapped) {
 }
 
 const char* getEnv(const char* name) {
-    return getenv(name);
+    const wchar_t* value = _wgetenv(Wide(name));
+    if (value == nullptr)
+        return nullptr;
+    // Callers keep the pointer as getenv's; the few values a run reads stay
+    // allocated until the process ends.
+    ByteString text = fromWide(value);
+    return static_cast<const char*>(text.detach());
 }
 
 void putEnv(const char* assignment) {
-    _putenv(assignment);
+    _wputenv(Wide(assignment));
 }
 
 bool openDirectory(DirectoryScan& scan, const char* directory) {
     scan.pattern = ByteString(directory);
     scan.pattern.append("*.*");
-    WIN32_FIND_DATAA found;
-    HANDLE handle = FindFirstFileA(scan.pattern.cStr(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE handle = FindFirstFileW(Wide(scan.pattern.cStr()), &found);
     if (handle == INVALID_HANDLE_VALUE)
         return false;
     scan.handle = handle;
-    scan.name = ByteString(found.cFileName);
+    scan.name = fromWide(found.cFileName);
     scan.isDirectory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     scan.pendingFirst = true;
     return true;
@@ -158,10 +172,10 @@ bool nextEntry(DirectoryScan& scan) {
         scan.pendingFirst = false;
         return true;
     }
-    WIN32_FIND_DATAA found;
-    if (!FindNextFileA(scan.handle, &found))
+    WIN32_FIND_DATAW found;
+    if (!FindNextFileW(scan.handle, &found))
         return false;
-    scan.name = ByteString(found.cFileName);
+    scan.name = fromWide(found.cFileName);
     scan.isDirectory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     return true;
 }
@@ -182,12 +196,10 @@ void* loadLibrary(const char* path) {
     // searched first for its dependencies (the altered search order needs an
     // absolute path).
     SetDllDirectoryW(L"");
-    WideString wide = ansiToWide(path);
     WideString full;
     full.resize(32767);
     wchar_t* buffer = reinterpret_cast<wchar_t*>(full.data());
-    DWORD n =
-        GetFullPathNameW(reinterpret_cast<const wchar_t*>(wide.cStr()), 32768, buffer, nullptr);
+    DWORD n = GetFullPathNameW(Wide(path), 32768, buffer, nullptr);
     if (n == 0 || n >= 32768)
         return nullptr;
     return reinterpret_cast<void*>(LoadLibraryExW(buffer, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
@@ -202,32 +214,40 @@ void freeLibrary(void* library) {
 }
 
 bool lastLoadErrorText(ByteString& out) {
-    char* buffer = nullptr;
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
+    wchar_t* buffer = nullptr;
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
                                  FORMAT_MESSAGE_FROM_SYSTEM,
                              nullptr, GetLastError(), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                             reinterpret_cast<char*>(&buffer), 0, nullptr);
+                             reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     if (n == 0 || buffer == nullptr)
         return false;
-    out = ByteString(buffer, int32_t(n));
+    out = fromWide(buffer, int32_t(n));
     LocalFree(buffer);
     return true;
 }
 
 void* openMachineKey(const char* path) {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(path), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return nullptr;
     return key;
 }
 
 bool readKeyString(void* key, const char* value, char* buffer, int32_t size) {
-    DWORD bytes = DWORD(size);
-    if (RegQueryValueExA(static_cast<HKEY>(key), value, nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(buffer), &bytes) != ERROR_SUCCESS)
+    // Read as UTF-16, so a path the ANSI code page cannot spell arrives whole.
+    wchar_t units[1024];
+    DWORD bytes = sizeof units - sizeof(wchar_t);
+    DWORD type = 0;
+    if (RegQueryValueExW(static_cast<HKEY>(key), Wide(value), nullptr, &type,
+                         reinterpret_cast<BYTE*>(units), &bytes) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ) || size <= 0)
         return false;
     // Registry strings need not carry their terminator.
-    buffer[bytes < DWORD(size) ? bytes : DWORD(size) - 1] = 0;
+    units[bytes / sizeof(wchar_t)] = 0;
+    ByteString text = fromWide(units);
+    int32_t n = text.length() < size ? text.length() : size - 1;
+    memcpy(buffer, text.cStr(), size_t(n));
+    buffer[n] = 0;
     return true;
 }
 
@@ -250,7 +270,7 @@ bool findStringBlock(int block, const unsigned char** data, int32_t* size) {
 }
 
 InstanceLock acquireInstanceLock(const char* name, int* errorCode) {
-    HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, Wide(name));
     if (mutex == nullptr) {
         *errorCode = int(GetLastError());
         return InstanceLock::failed;
@@ -265,7 +285,7 @@ bool openAppendTarget(const char* path, StreamTarget& out) {
     HANDLE file =
         // Append-only access: every write lands at the end of the file, even when
         // another process or the other stream writes to it too.
-        CreateFileA(path, FILE_APPEND_DATA | SYNCHRONIZE | FILE_READ_ATTRIBUTES,
+        CreateFileW(Wide(path), FILE_APPEND_DATA | SYNCHRONIZE | FILE_READ_ATTRIBUTES,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                     FILE_ATTRIBUTE_ARCHIVE, nullptr);
     if (file == INVALID_HANDLE_VALUE)
@@ -289,7 +309,7 @@ bool openAppendTarget(const char* path, StreamTarget& out) {
 
 bool openPipeTarget(const char* command, StreamTarget& out) {
     fflush(nullptr);
-    FILE* stream = _popen(command, "w");
+    FILE* stream = _wpopen(Wide(command), L"w");
     if (stream == nullptr)
         return false;
     out.handle = _get_osfhandle(_fileno(stream));
@@ -382,7 +402,7 @@ static int64_t ticks(const FILETIME& time) {
 
 bool fileInfo(const char* path, FileInfo& out) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+    if (!GetFileAttributesExW(Wide(path), GetFileExInfoStandard, &data))
         return false;
     out.size = int64_t((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
     out.modified = ticks(data.ftLastWriteTime);
@@ -391,11 +411,11 @@ bool fileInfo(const char* path, FileInfo& out) {
 }
 
 bool renameFile(const char* from, const char* to) {
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+    return MoveFileExW(Wide(from), Wide(to), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 bool removeFile(const char* path) {
-    return DeleteFileA(path) != 0;
+    return DeleteFileW(Wide(path)) != 0;
 }
 
 int64_t currentTime() {
@@ -413,15 +433,16 @@ int runQuietly(const char* program, const char* argument) {
     commandLine.appendChar('"');
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE nul =
-        CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     &inherit, OPEN_EXISTING, 0, nullptr);
-    STARTUPINFOA startup;
+    STARTUPINFOW startup;
     memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
     PROCESS_INFORMATION process;
-    BOOL started = CreateProcessA(program, commandLine.data(), nullptr, nullptr, TRUE,
+    Wide line(commandLine.cStr());
+    BOOL started = CreateProcessW(Wide(program), line.data(), nullptr, nullptr, TRUE,
                                   CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
     if (nul != INVALID_HANDLE_VALUE)
         CloseHandle(nul);
@@ -453,12 +474,93 @@ void writeVmText(FILE* stream, const char* text, int32_t n) {
     WriteFile(handle, text, DWORD(n), &written, nullptr);
 }
 
+// ---- Text at the system's boundary -------------------------------------------
+
+// Declared by the C runtime's start-up code only: the wide twin of the call that
+// fills main's argv, with the same splitting rules.
+struct WideStartupInfo {
+    int newMode;
+};
+extern "C" int __cdecl __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** env, int expand,
+                                      WideStartupInfo* info);
+
+char** commandArguments(int& argc, char** argv) {
+    int count = 0;
+    wchar_t** words = nullptr;
+    wchar_t** environment = nullptr;
+    WideStartupInfo info = {0};
+    if (__wgetmainargs(&count, &words, &environment, 0, &info) < 0 || words == nullptr)
+        return argv;
+    // Lives as long as the process, as main's own vector does.
+    char** out = static_cast<char**>(reallocOrDie(nullptr, size_t(count) + 1, sizeof(char*)));
+    for (int i = 0; i < count; ++i)
+        out[i] = fromWide(words[i]).detach();
+    out[count] = nullptr;
+    argc = count;
+    return out;
+}
+
+FILE* openFile(const char* path, const char* mode) {
+    return _wfopen(Wide(path), Wide(mode));
+}
+
+// What a VM reads in its options is the ANSI code page; a character the page
+// has no letter for must not silently become another one (no best fit).
+bool toCodePage(const char* text, ByteString& out) {
+    Wide wide(text);
+    int n =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0, nullptr, nullptr);
+    out.resize(n > 0 ? n - 1 : 0);
+    BOOL lossy = FALSE;
+    if (n > 0)
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, out.data(), n, nullptr, &lossy);
+    return n > 0 && !lossy;
+}
+
+bool shortPathName(const char* path, ByteString& out) {
+    wchar_t buffer[MAX_PATH];
+    DWORD n = GetShortPathNameW(Wide(path), buffer, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return false;
+    out = fromWide(buffer, int32_t(n));
+    return true;
+}
+
 } // namespace platform
 
-// The ANSI code page, which the C runtime's locale set at start-up also uses.
-// Neither direction cuts the text: a byte sequence the code page does not define
-// becomes U+FFFD, a character it cannot hold becomes '?' (never a look-alike).
+// The launcher's own text is UTF-8 here (see win32_text.h): these two carry it
+// to and from UTF-16 without any code page. Bytes that are not UTF-8 become
+// U+FFFD.
 WideString ansiToWide(const char* text, int32_t n) {
+    if (n < 0)
+        n = countToZero(text);
+    WideString out;
+    out.resize(n);
+    int units = n == 0 ? 0
+                       : MultiByteToWideChar(CP_UTF8, 0, text, n,
+                                             reinterpret_cast<wchar_t*>(out.data()), n);
+    out.resize(units > 0 ? units : 0);
+    out.resize(countToZero(out.cStr()));
+    return out;
+}
+
+ByteString wideToAnsi(const char16_t* units, int32_t n) {
+    if (n < 0)
+        n = countToZero(units);
+    ByteString out;
+    out.resize(3 * n);
+    int bytes = n == 0 ? 0
+                       : WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<const wchar_t*>(units), n,
+                                             out.data(), 3 * n, nullptr, nullptr);
+    out.resize(bytes > 0 ? bytes : 0);
+    out.resize(countToZero(out.cStr()));
+    return out;
+}
+
+// Text saved in the ANSI code page: a configuration without a mark that is not
+// UTF-8. A byte sequence the code page does not define becomes U+FFFD; nothing
+// is cut.
+WideString codePageToWide(const char* text, int32_t n) {
     int32_t length = 0;
     while ((n < 0 || length < n) && text[length] != 0)
         ++length;
@@ -467,26 +569,6 @@ WideString ansiToWide(const char* text, int32_t n) {
     int converted = length > 0 ? MultiByteToWideChar(CP_ACP, 0, text, length,
                                                      reinterpret_cast<wchar_t*>(out.data()), length)
                                : 0;
-    out.resize(converted > 0 ? converted : 0);
-    return out;
-}
-
-ByteString wideToAnsi(const char16_t* units, int32_t n) {
-    int32_t length = 0;
-    while ((n < 0 || length < n) && units[length] != 0)
-        ++length;
-    ByteString out;
-    out.resize(4 * length);
-    const wchar_t* wide = reinterpret_cast<const wchar_t*>(units);
-    int converted = 0;
-    if (length > 0) {
-        converted = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, length, out.data(),
-                                        4 * length, nullptr, nullptr);
-        // Code pages such as UTF-8 take no flags.
-        if (converted == 0 && GetLastError() == ERROR_INVALID_FLAGS)
-            converted = WideCharToMultiByte(CP_ACP, 0, wide, length, out.data(), 4 * length,
-                                            nullptr, nullptr);
-    }
     out.resize(converted > 0 ? converted : 0);
     return out;
 }

@@ -1,18 +1,19 @@
 // Windows side of the per-user cache: folders, whole-file writes, renames.
 #include "platform/platform.h"
+#include "platform/win32_text.h"
 
 #include <windows.h>
-
-#include <stdlib.h>
 
 namespace tarn {
 namespace platform {
 
 bool userCacheDirectory(ByteString& out) {
-    const char* local = getenv("LOCALAPPDATA");
+    const char* local = getEnv("LOCALAPPDATA");
     if (local == nullptr || local[0] == 0)
         return false;
     out = ByteString(local);
+    while (out.length() > 3 && (out[out.length() - 1] == '\\' || out[out.length() - 1] == '/'))
+        out.resize(out.length() - 1);
     return true;
 }
 
@@ -28,7 +29,7 @@ bool makeDirectories(const char* path) {
             continue;
         char saved = p[i];
         p[i] = 0;
-        if (!isDirectory(p) && !CreateDirectoryA(p, nullptr) &&
+        if (!isDirectory(p) && !CreateDirectoryW(Wide(p), nullptr) &&
             GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_ACCESS_DENIED)
             return false;
         p[i] = saved;
@@ -38,7 +39,7 @@ bool makeDirectories(const char* path) {
 
 bool writeNewFile(const char* path, const unsigned char* data, size_t size, uint32_t) {
     HANDLE file =
-        CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        CreateFileW(Wide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     bool ok = true;
@@ -55,46 +56,46 @@ bool writeNewFile(const char* path, const unsigned char* data, size_t size, uint
 
 int64_t fileSize(const char* path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data) ||
+    if (!GetFileAttributesExW(Wide(path), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return -1;
     return int64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
 }
 
 bool renameDirectory(const char* from, const char* to) {
-    return MoveFileExA(from, to, 0) != 0;
+    return MoveFileExW(Wide(from), Wide(to), 0) != 0;
 }
 
 void removeTree(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
+    DWORD attributes = GetFileAttributesW(Wide(path));
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return;
     if (attributes & FILE_ATTRIBUTE_READONLY)
-        SetFileAttributesA(path, attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
+        SetFileAttributesW(Wide(path), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
     // A junction or link is removed itself, never entered.
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        DeleteFileA(path);
+        DeleteFileW(Wide(path));
         return;
     }
     if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         ByteString pattern(path);
         pattern.append("\\*");
-        WIN32_FIND_DATAA found;
-        HANDLE scan = FindFirstFileA(pattern.cStr(), &found);
+        WIN32_FIND_DATAW found;
+        HANDLE scan = FindFirstFileW(Wide(pattern.cStr()), &found);
         if (scan != INVALID_HANDLE_VALUE) {
             do {
-                const char* name = found.cFileName;
+                const wchar_t* name = found.cFileName;
                 if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
                     continue;
                 ByteString child(path);
                 child.append("\\");
-                child.append(name);
+                child.append(fromWide(name).cStr());
                 removeTree(child.cStr());
-            } while (FindNextFileA(scan, &found));
+            } while (FindNextFileW(scan, &found));
             FindClose(scan);
         }
     }
-    RemoveDirectoryA(path);
+    RemoveDirectoryW(Wide(path));
 }
 
 uint32_t processId() {

@@ -1,8 +1,7 @@
 // Windows side of the runtime search: links, library headers, both registry
 // views and the folders where installers, Scoop and IDEs put runtimes.
 #include "platform/platform.h"
-
-#include <windows.h>
+#include "platform/win32_text.h"
 
 #include <stdlib.h>
 
@@ -15,22 +14,24 @@ const int registryViewCount = 2;
 
 bool realPath(const char* path, ByteString& out) {
     // Backup semantics let a directory be opened as well as a file.
-    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE file = CreateFileW(Wide(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    char buffer[1024];
-    DWORD n = GetFinalPathNameByHandleA(file, buffer, sizeof buffer, FILE_NAME_NORMALIZED);
+    wchar_t units[1024];
+    const DWORD size = sizeof units / sizeof units[0];
+    DWORD n = GetFinalPathNameByHandleW(file, units, size, FILE_NAME_NORMALIZED);
     CloseHandle(file);
-    if (n == 0 || n >= sizeof buffer) {
+    if (n == 0 || n >= size) {
         // The file exists; without a final name its full name still tells copies apart.
-        n = GetFullPathNameA(path, sizeof buffer, buffer, nullptr);
-        if (n == 0 || n >= sizeof buffer)
+        n = GetFullPathNameW(Wide(path), size, units, nullptr);
+        if (n == 0 || n >= size)
             return false;
-        out = ByteString(buffer, int32_t(n));
+        out = fromWide(units, int32_t(n));
         return true;
     }
-    const char* name = buffer;
+    ByteString text = fromWide(units, int32_t(n));
+    const char* name = text.cStr();
     if (strncmp(name, "\\\\?\\UNC\\", 8) == 0) {
         out = ByteString("\\\\");
         out.append(name + 8);
@@ -43,7 +44,7 @@ bool realPath(const char* path, ByteString& out) {
 }
 
 int32_t readFileHead(const char* path, unsigned char* buffer, int32_t size) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE file = CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return -1;
@@ -59,12 +60,12 @@ namespace {
 void addFolder(StringList& parents, StringList& suffixes, const char* variable, const char* rest,
                const char* suffix, const char* fallbackVariable = nullptr,
                const char* fallbackTail = nullptr) {
-    const char* value = getenv(variable);
+    const char* value = getEnv(variable);
     ByteString folder;
     if (value != nullptr && *value != 0) {
         folder = ByteString(value);
     } else if (fallbackVariable != nullptr) {
-        value = getenv(fallbackVariable);
+        value = getEnv(fallbackVariable);
         if (value == nullptr || *value == 0)
             return;
         folder = ByteString(value);
@@ -104,19 +105,19 @@ void* openRegistryKey(RegistryRoot root, int view, const char* path) {
     // 32-bit Windows both flags are ignored and the same key is read twice.
     REGSAM other = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
     HKEY key;
-    if (RegOpenKeyExA(root == RegistryRoot::machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, path,
-                      0, KEY_READ | (view == 0 ? 0 : other), &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(root == RegistryRoot::machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
+                      Wide(path), 0, KEY_READ | (view == 0 ? 0 : other), &key) != ERROR_SUCCESS)
         return nullptr;
     return key;
 }
 
 bool registrySubkey(void* key, int32_t index, ByteString& name) {
-    char buffer[256]; // the longest key name the registry allows, and its NUL
-    DWORD length = sizeof buffer;
-    if (RegEnumKeyExA(static_cast<HKEY>(key), DWORD(index), buffer, &length, nullptr, nullptr,
+    wchar_t buffer[256]; // the longest key name the registry allows, and its NUL
+    DWORD length = sizeof buffer / sizeof buffer[0];
+    if (RegEnumKeyExW(static_cast<HKEY>(key), DWORD(index), buffer, &length, nullptr, nullptr,
                       nullptr, nullptr) != ERROR_SUCCESS)
         return false;
-    name = ByteString(buffer, int32_t(length));
+    name = fromWide(buffer, int32_t(length));
     return true;
 }
 

@@ -17,8 +17,10 @@ static void writeStandardError(const char* text) {
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE ||
         GetFileType(handle) == FILE_TYPE_UNKNOWN)
         return;
+    ByteString line;
+    toCodePage(text, line);
     DWORD written = 0;
-    WriteFile(handle, text, DWORD(lstrlenA(text)), &written, nullptr);
+    WriteFile(handle, line.cStr(), DWORD(line.length()), &written, nullptr);
     WriteFile(handle, "\r\n", 2, &written, nullptr);
 }
 
@@ -45,14 +47,13 @@ void reportError(const char* text) {
     writeStandardError(text);
     wchar_t title[MAX_PATH];
     programTitle(title, MAX_PATH);
-    // Messages are in the ANSI code page, as on the console.
-    int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    int units = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
     if (units <= 0)
         return;
     wchar_t* wide = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, size_t(units) * 2));
     if (wide == nullptr)
         return;
-    MultiByteToWideChar(CP_ACP, 0, text, -1, wide, units);
+    MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, units);
     MessageBoxW(nullptr, wide, title, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
     HeapFree(GetProcessHeap(), 0, wide);
 }

@@ -22,8 +22,9 @@ namespace {
 // newer ones only run where those found nothing.
 const char* const knownLetters = "rcbsiejvpd";
 const char* const defaultOrder = "rcbsiejvpd";
-// Registry values are read into a buffer of the classic path length.
-const int32_t registryBufferSize = 260;
+// Registry values are read into a buffer for a path of the classic length, each
+// character up to three bytes of the launcher's UTF-8.
+const int32_t registryBufferSize = 3 * 260;
 
 ByteString searchOrder(const LaunchConfig& config) {
     ByteString order = config.lookup("jre_order", false, true);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstring>
 #include <string>
 
 namespace tarn {
@@ -38,6 +39,14 @@ TEST(Utf8, DecodesAndMarksWhatItCannot) {
     EXPECT_EQ(units(utf8ToWide("a\xC0\x80z")), u"a"); // a decoded zero ends the text
     // A surrogate pair encoded unit by unit comes back whole.
     EXPECT_EQ(units(utf8ToWide("\xED\xA0\xBD\xED\xB8\x80")), std::u16string({0xD83D, 0xDE00}));
+}
+
+TEST(Utf8, ValidatesStrictly) {
+    EXPECT_TRUE(isValidUtf8("plain \xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", 17));
+    EXPECT_TRUE(isValidUtf8("", 0));
+    for (const char* bad : {"caf\xE9", "\xC3", "\xC0\xAF", "\xED\xA0\xBD", "\xF4\x90\x80\x80",
+                            "\xE2\x82", "\x80", "\xF8\x88\x80\x80\x80"})
+        EXPECT_FALSE(isValidUtf8(bad, int32_t(strlen(bad)))) << bad;
 }
 
 TEST(Ansi, RoundTripsThroughTheLocaleCharset) {

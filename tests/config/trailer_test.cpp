@@ -109,6 +109,19 @@ TEST(Trailer, EveryEncodingOfTheExternalFileGivesTheSameStore) {
     setlocale(LC_ALL, "C");
 }
 
+TEST(Trailer, UnmarkedUtf8IsReadAsUtf8WhateverTheCodePage) {
+    if (!setlocale(LC_ALL, test::onWindows ? ".1252" : "C"))
+        GTEST_SKIP() << "no such locale";
+    TempDir dir;
+    auto exe = dir / "tool.exe";
+    const std::string line = "name \xCE\xA9 caf\xC3\xA9 \xF0\x9F\x98\x80";
+    uint32_t size = writeImage(exe, line);
+    writeFile(dir / "tool.cfg", "other " + line.substr(5));
+    Loaded c(exe, size);
+    EXPECT_EQ(text(c), "other " + line.substr(5) + "\r\n" + line);
+    setlocale(LC_ALL, "C");
+}
+
 TEST(Trailer, Utf16EmbeddedBlockIsReadWhole) {
     TempDir dir;
     auto exe = dir / "tool.exe";

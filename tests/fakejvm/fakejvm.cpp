@@ -992,9 +992,10 @@ jint create(JavaVM** pvm, void** penv, void* vargs) {
         const std::string& o = options[static_cast<size_t>(i)];
         if (o.compare(0, 2, "-D") == 0) {
             size_t eq = o.find('=');
-            std::u16string key = utf8_to_utf16(o.substr(2, eq == std::string::npos ? eq : eq - 2));
+            std::u16string key =
+                platform_to_utf16(o.substr(2, eq == std::string::npos ? eq : eq - 2));
             std::u16string value =
-                eq == std::string::npos ? std::u16string() : utf8_to_utf16(o.substr(eq + 1));
+                eq == std::string::npos ? std::u16string() : platform_to_utf16(o.substr(eq + 1));
             if (!key.empty() && key != u"java.version") { // the VM owns java.version
                 S.properties[key] = value;
             }

@@ -240,7 +240,13 @@ TEST_F(FakeJvm, FunctionTablesHaveNoEmptySlot) {
 
 TEST_F(FakeJvm, SystemPropertiesAreReadAndWritten) {
     ScopedEnv version("FAKEJVM_VERSION", nullptr);
-    start({{"-Dapp.name=Demo"}});
+    // Options are read in the platform's charset, as a VM reads them: ü is FC in
+    // the ANSI code page (1252 under Wine), C3 BC in UTF-8.
+#ifdef _WIN32
+    start({{"-Dapp.name=D\xFCmo"}});
+#else
+    start({{"-Dapp.name=D\xC3\xBCmo"}});
+#endif
     jclass sys = system();
     jmethodID get =
         env_->GetStaticMethodID(sys, "getProperty", "(Ljava/lang/String;)Ljava/lang/String;");
@@ -268,20 +274,20 @@ TEST_F(FakeJvm, SystemPropertiesAreReadAndWritten) {
         results.push_back(env_->CallStaticObjectMethod(sys, set, key, env_->NewStringUTF("x\\y")));
         results.push_back(env_->CallStaticObjectMethod(sys, get, key));
     });
-    EXPECT_EQ(o.out,
-              (Lines{"FAKEJVM getProperty java.version -> 17.0.2",
-                     "FAKEJVM getProperty java.version -> 21.0.1",
-                     "FAKEJVM getProperty java.version -> <null>",
-                     "FAKEJVM getProperty app.name -> Demo", "FAKEJVM getProperty nope -> <null>",
-                     "FAKEJVM property user.greeting=Gr\xc3\xbc\xc3\x9f"
-                     "e",
-                     "FAKEJVM property user.greeting=x\\\\y",
-                     "FAKEJVM getProperty user.greeting -> x\\\\y"}));
+    EXPECT_EQ(o.out, (Lines{"FAKEJVM getProperty java.version -> 17.0.2",
+                            "FAKEJVM getProperty java.version -> 21.0.1",
+                            "FAKEJVM getProperty java.version -> <null>",
+                            "FAKEJVM getProperty app.name -> D\xC3\xBCmo",
+                            "FAKEJVM getProperty nope -> <null>",
+                            "FAKEJVM property user.greeting=Gr\xc3\xbc\xc3\x9f"
+                            "e",
+                            "FAKEJVM property user.greeting=x\\\\y",
+                            "FAKEJVM getProperty user.greeting -> x\\\\y"}));
     ASSERT_EQ(results.size(), 8u);
     EXPECT_EQ(chars_of(env_, static_cast<jstring>(results[0])), u"17.0.2");
     EXPECT_EQ(chars_of(env_, static_cast<jstring>(results[1])), u"21.0.1");
     EXPECT_EQ(results[2], nullptr);
-    EXPECT_EQ(chars_of(env_, static_cast<jstring>(results[3])), u"Demo");
+    EXPECT_EQ(chars_of(env_, static_cast<jstring>(results[3])), u"D\u00fcmo");
     EXPECT_EQ(results[4], nullptr);
     EXPECT_EQ(results[5], nullptr); // no previous value
     EXPECT_EQ(chars_of(env_, static_cast<jstring>(results[6])), u"Gr\u00fc\u00dfe");

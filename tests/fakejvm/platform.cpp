@@ -45,6 +45,18 @@ void write_stderr(const std::string& bytes) {
     write_handle(STD_ERROR_HANDLE, bytes);
 }
 
+std::u16string platform_to_utf16(const std::string& bytes) {
+    if (bytes.empty()) {
+        return std::u16string();
+    }
+    int n =
+        MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::u16string out(static_cast<size_t>(n), u'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()),
+                        reinterpret_cast<wchar_t*>(&out[0]), n);
+    return out;
+}
+
 std::optional<std::string> get_env(const char* name) {
     // The process environment block, not the CRT's copy: a launcher that calls
     // SetEnvironmentVariableW must be seen.
@@ -143,6 +155,10 @@ void write_stdout(const std::string& bytes) {
 }
 void write_stderr(const std::string& bytes) {
     write_fd(2, bytes);
+}
+
+std::u16string platform_to_utf16(const std::string& bytes) {
+    return utf8_to_utf16(bytes);
 }
 
 std::optional<std::string> get_env(const char* name) {

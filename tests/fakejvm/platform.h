@@ -15,6 +15,10 @@ void write_stderr(const std::string& bytes);
 // An environment variable as UTF-8, read from the live process environment.
 std::optional<std::string> get_env(const char* name);
 
+// Decodes option strings as a VM does: in the platform's charset (the ANSI code
+// page on Windows, UTF-8 here on Linux).
+std::u16string platform_to_utf16(const std::string& bytes);
+
 // Ends the process with `status` after flushing C stdio, as a VM's exit does.
 [[noreturn]] void exit_process(int status);
 

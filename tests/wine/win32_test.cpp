@@ -38,6 +38,15 @@ TEST_F(Win32, RedirectedStreamsAndA64BitRuntime) {
     runAll({sharedLogFile(target, dir.path()), runtimeOfTheOtherBitness(target, dir.path())}, 2);
 }
 
+TEST_F(Win32, NamesAndArgumentsOfAnyScript) {
+    fs::path d = dir.path();
+    std::vector<Start> starts = foreignRuntimeHome(target, d);
+    starts.push_back(foreignProgramAndArguments(target, d));
+    starts.push_back(foreignConfigurationAndLibraries(target, d));
+    starts.push_back(foreignRedirection(target, d));
+    runAll(std::move(starts), 2);
+}
+
 TEST_F(Win32, InterruptWhileMainRunsEndsWithStatusZero) {
     if (target.emulated())
         GTEST_SKIP() << "32-bit Wine runs through qemu-i386 here, and there a console interrupt "
