@@ -190,17 +190,7 @@ TEST_F(Win64Discovery, RuntimeShapesBesideTheAppInTheEnvironmentAndConfigured) {
     runAll(std::move(starts), 2);
 }
 
-class Win64Registry : public Win64Test {
-  protected:
-    void SetUp() override {
-        Win64Test::SetUp();
-        if (IsSkipped())
-            return;
-        std::string busy = runtimeKeysInUse();
-        if (!busy.empty())
-            GTEST_SKIP() << busy;
-    }
-};
+using Win64Registry = Win64RegistryTest;
 
 TEST_F(Win64Registry, JavaSoftAndIbmKeys) {
     runOne(registryViewOfTheProcess(target, dir.path()));

@@ -27,6 +27,19 @@ bool machineKeyExists(const std::string& path, const std::string& view,
 // Why the Java runtime keys must not be touched here; "" when they are free.
 std::string runtimeKeysInUse();
 
+// 64-bit tests that write the Java runtime keys: skipped while they are in use.
+class Win64RegistryTest : public Win64Test {
+  protected:
+    void SetUp() override {
+        Win64Test::SetUp();
+        if (IsSkipped())
+            return;
+        std::string busy = runtimeKeysInUse();
+        if (!busy.empty())
+            GTEST_SKIP() << busy;
+    }
+};
+
 const std::string javaSoftKey = "JavaSoft\\Java Runtime Environment";
 const std::string ibmKey = "IBM\\Java2 Runtime Environment";
 
