@@ -38,8 +38,8 @@ bool makeDirectories(const char* path) {
 }
 
 bool writeNewFile(const char* path, const unsigned char* data, size_t size, uint32_t) {
-    HANDLE file =
-        CreateFileW(Wide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(Wide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     bool ok = true;

@@ -37,9 +37,9 @@ TEST(Launch, VersionGate) {
     EXPECT_EQ(gate("1.7.0_02", "", "1.6"), 1);
     EXPECT_EQ(gate("9.0.4", "1.5", ""), 0);
     EXPECT_EQ(gate("9.0.4", "1.5", "1.8"), 1);
-    EXPECT_EQ(gate("17.0.2", "abc", "x"), 0); // a bound without a number gates nothing
+    EXPECT_EQ(gate("17.0.2", "abc", "x"), 0);       // a bound without a number gates nothing
     EXPECT_EQ(gate("17.0.2", "", "3000000000"), 0); // saturates: never a negative bound
-    EXPECT_EQ(gate("", "1.8", "1.9"), 0);     // nothing to compare
+    EXPECT_EQ(gate("", "1.8", "1.9"), 0);           // nothing to compare
     EXPECT_EQ(gate("1.8.0_292", "1.8", "1.8"), 0);
     EXPECT_EQ(gate("11.0.2", "17", "21"), -1);
 }

@@ -35,8 +35,8 @@ TEST(ReleaseFile, FindsTheHomeAboveALibrary) {
     test::writeFile(dir.path() / "jdk8/release", "JAVA_VERSION=\"1.8.0_402\"\n");
     test::writeFile(dir.path() / "jdk8/jre/lib/amd64/server/libjvm.so", "");
     ByteString version;
-    ASSERT_TRUE(readLibraryVersion((dir.path() / "jdk/lib/server/libjvm.so").string().c_str(),
-                                   version));
+    ASSERT_TRUE(
+        readLibraryVersion((dir.path() / "jdk/lib/server/libjvm.so").string().c_str(), version));
     EXPECT_STREQ(version.cStr(), "21.0.2");
     ASSERT_TRUE(readLibraryVersion(
         (dir.path() / "jdk8/jre/lib/amd64/server/libjvm.so").string().c_str(), version));

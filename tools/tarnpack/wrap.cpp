@@ -6,8 +6,8 @@
 #include "module_access.h"
 #include "pe_image.h"
 #include "pe_resources.h"
-#include "signing.h"
 #include "runtime_payload.h"
+#include "signing.h"
 #include "zip.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 // Making a wrapped program (stub + configuration block + JAR) and taking one apart.
 #pragma once
 
-#include "pe_resources.h"
 #include "jlink.h"
+#include "pe_resources.h"
 
 #include <optional>
 #include <ostream>
