@@ -1,5 +1,5 @@
-// Everything the launcher asks of the operating system. win32.cpp and posix.cpp
-// implement it; nothing outside this folder knows which one it runs on.
+// Everything the launcher asks of the operating system. The files in win32/ and
+// posix/ implement it; nothing outside this folder knows which one it runs on.
 #pragma once
 
 #include "base/string.h"
@@ -64,7 +64,7 @@ char** commandArguments(int& argc, char** argv);
 // fopen for launcher text paths.
 FILE* openFile(const char* path, const char* mode);
 
-// ---- Per-user cache (posix_cache.cpp, win32_cache.cpp) ----------------------
+// ---- Per-user cache (posix/cache.cpp, win32/cache.cpp) ----------------------
 // The user's folder for data kept between runs, without a trailing separator:
 // $XDG_CACHE_HOME or ~/.cache on Linux, %LOCALAPPDATA% on Windows.
 bool userCacheDirectory(ByteString& out);

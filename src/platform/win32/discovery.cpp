@@ -1,16 +1,12 @@
 // Windows side of the runtime search: links, library headers, both registry
 // views and the folders where installers, Scoop and IDEs put runtimes.
 #include "platform/platform.h"
-#include "platform/win32_text.h"
+#include "platform/win32/text.h"
 
 #include <stdlib.h>
 
 namespace tarn {
 namespace platform {
-
-const char* const javaProgramName = "java.exe";
-const char pathListSeparator = ';';
-const int registryViewCount = 2;
 
 bool realPath(const char* path, ByteString& out) {
     // Backup semantics let a directory be opened as well as a file.

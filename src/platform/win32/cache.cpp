@@ -1,6 +1,6 @@
 // Windows side of the per-user cache: folders, whole-file writes, renames.
 #include "platform/platform.h"
-#include "platform/win32_text.h"
+#include "platform/win32/text.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 // How the console launcher (tarn.exe) shows a failure: one line on stderr.
-// The windowless launcher links win32_window.cpp instead.
+// The windowless launcher links win32/window.cpp instead.
 #include "platform/platform.h"
-#include "platform/win32_text.h"
+#include "platform/win32/text.h"
 
 namespace tarn {
 namespace platform {

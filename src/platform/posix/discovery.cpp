@@ -10,10 +10,6 @@
 namespace tarn {
 namespace platform {
 
-const char* const javaProgramName = "java";
-const char pathListSeparator = ':';
-const int registryViewCount = 0;
-
 bool realPath(const char* path, ByteString& out) {
     char buffer[PATH_MAX];
     if (realpath(path, buffer) == nullptr)
