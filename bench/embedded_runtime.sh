@@ -13,6 +13,15 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 jdks=${JDKS:-"/usr/lib/jvm/java-17-openjdk-amd64 /usr/lib/jvm/temurin-25-jdk-amd64"}
 maven=/usr/share/maven
+# zip only serves the size comparison: installed when missing and we are root.
+if ! command -v zip >/dev/null 2>&1; then
+    if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null 2>&1; then
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends zip >/dev/null
+    else
+        echo "bench/embedded_runtime.sh: needs zip (apt-get install zip)" >&2
+        exit 1
+    fi
+fi
 
 mkdir -p "$work/src" "$work/classes"
 cat >"$work/src/Hello.java" <<'JAVA'
