@@ -17,7 +17,7 @@ const char* const ibmRuntimeKey = "SOFTWARE\\IBM\\Java2 Runtime Environment";
 
 namespace {
 
-// Every source the design started with comes first, after the runtime the
+// The five original sources come first, after the runtime the
 // program carries itself: they still find what they found before, and the
 // newer ones only run where those found nothing.
 const char* const knownLetters = "rcbsiejvpd";

@@ -47,7 +47,7 @@ TEST_F(Locate, DefaultOrderIsConfiguredFileBesideRegistryEnvironment) {
     fs::remove_all(app.home + "jre");
     EXPECT_EQ(locate(""), fromEnv);
     fs::remove_all(app.temp.dir() + "envrt");
-    // The sources of the design's first five letters find nothing more here.
+    // The five original sources (c b s i e) find nothing more here.
     EXPECT_EQ(locate("jre_order cbsie"), "");
 }
 
