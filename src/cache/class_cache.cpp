@@ -1,6 +1,7 @@
 // Choosing the cache mechanism and the VM options that use or write a cache.
 #include "cache/class_cache.h"
 
+#include "base/hash.h"
 #include "base/string_list.h"
 #include "base/trace.h"
 #include "cache/cache_files.h"
@@ -110,7 +111,7 @@ ByteString findJavaCommand(const char* libraryPath) {
         directory.resize(at);
         ByteString candidate(directory);
         candidate.append("/bin/");
-        candidate.append(platform::javaLauncherName);
+        candidate.append(platform::javaProgramName);
         if (platform::pathExists(candidate.cStr()))
             return candidate;
     }

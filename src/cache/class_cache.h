@@ -40,17 +40,11 @@ CacheMechanism cacheMechanismFor(const char* version);
 void addClassCacheOptions(const LaunchConfig& config, JavaHost& host, const char* libraryPath);
 
 // ---- Names (cache_files.cpp) ----
-// FNV-1a, continued from `hash` (start with fnvOffset).
-const uint64_t fnvOffset = 14695981039346656037ULL;
-uint64_t fnvHash(uint64_t hash, const void* data, int32_t n);
 // "name-1234abcd": the executable's file name (at most 32 plain characters)
 // and a hash of its full path; every cache file of the program starts with it.
 ByteString programPrefix(const ByteString& exePath);
 // Size written in hexadecimal after "prefix" in a finished cache's name
 // ("...-1c000.jsa"), or -1.
 int64_t sealedSize(const char* name, const ByteString& prefix, const char* extension);
-// Lower-case hexadecimal, at least minDigits long. (No decimal: 64-bit division
-// would pull libgcc's DLL into the 32-bit Windows launcher.)
-void appendHex(ByteString& out, uint64_t value, int minDigits);
 
 } // namespace tarn

@@ -1,5 +1,6 @@
 #include "core/startup.h"
 
+#include "base/hash.h"
 #include "config/launch_config.h"
 #include "core/messages.h"
 #include "core/result_code.h"
@@ -46,12 +47,8 @@ ByteString instanceName(const ByteString& exePath, int32_t maxLength) {
         return name; // installers may look for exactly this name
     // Too long for the system: a hash of the whole path (FNV-1a, 64 bits) keeps
     // distinct programs apart, and the name's end keeps it recognisable.
-    uint64_t hash = 14695981039346656037ull;
-    for (int32_t i = 0; i < exePath.length(); ++i)
-        hash = (hash ^ uint8_t(exePath[i])) * 1099511628211ull;
     ByteString bounded;
-    for (int shift = 60; shift >= 0; shift -= 4)
-        bounded.appendChar("0123456789abcdef"[(hash >> shift) & 15]);
+    appendHex(bounded, fnvHash(fnvOffset, exePath.cStr(), exePath.length()), 16);
     bounded.appendChar('.');
     int32_t keep = maxLength - bounded.length();
     bounded.append(name.right(keep > 0 ? keep : 0));

@@ -13,8 +13,12 @@ namespace tarn {
 namespace platform {
 
 // ---- Platform facts -------------------------------------------------------
-// Separator between class path entries (";" on Windows, ":" on Linux).
+// Separator between class path entries, and between PATH entries too (";" on
+// Windows, ":" on Linux).
 extern const char classPathSeparator;
+// File name of a runtime's command-line launcher ("java", "java.exe"), as the
+// runtime search looks for it on PATH and the class-data cache runs it.
+extern const char* const javaProgramName;
 // Characters at which a configured class path value is split.
 extern const char* const classPathSplitChars;
 // File name of a Java runtime's VM library ("jvm.dll", "libjvm.so").
@@ -173,8 +177,6 @@ bool removeFile(const char* path);
 // code takes from libgcc's DLL).
 int64_t currentTime();
 extern const int64_t fileTimeTicksPerSecond;
-// File name of a runtime's command-line launcher ("java", "java.exe").
-extern const char* const javaLauncherName;
 // Runs program with one argument, no window and no standard streams, and waits
 // for it. Returns its exit status, or -1 when it could not be started.
 int runQuietly(const char* program, const char* argument);
@@ -205,9 +207,6 @@ extern const int terminateSignal; // SIGTERM
 InterruptHandler installInterruptHandler(int sig, InterruptHandler handler);
 
 // ---- Runtime discovery --------------------------------------------------------
-// The Java program looked for on PATH ("java", "java.exe") and PATH's separator.
-extern const char* const javaProgramName;
-extern const char pathListSeparator;
 // The path with every link resolved; false when it does not exist.
 bool realPath(const char* path, ByteString& out);
 // Up to size bytes from the start of a file: the count read, -1 when it cannot be read.

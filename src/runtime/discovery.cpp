@@ -290,7 +290,7 @@ ByteString RuntimeLocator::fromPathProgram(RuntimeSearch& search) {
         return ByteString("", 0);
     for (const char* entry = path; *entry != 0;) {
         const char* end = entry;
-        while (*end != 0 && *end != platform::pathListSeparator)
+        while (*end != 0 && *end != platform::classPathSeparator)
             ++end;
         ByteString program(entry, int32_t(end - entry));
         entry = *end != 0 ? end + 1 : end;

@@ -1,6 +1,8 @@
 // The version rule that picks a cache mechanism, and the names cache files carry.
 #include "cache/class_cache.h"
 
+#include "base/hash.h"
+
 #include <gtest/gtest.h>
 
 #include <string>

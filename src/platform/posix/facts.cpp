@@ -18,10 +18,8 @@ const int maxPath = PATH_MAX;
 const int maxInstanceName = 200;
 const int interruptSignal = SIGINT;
 const int terminateSignal = SIGTERM;
-const char* const javaLauncherName = "java";
 const int64_t fileTimeTicksPerSecond = 1;
 const char* const javaProgramName = "java";
-const char pathListSeparator = ':';
 const int registryViewCount = 0;
 
 } // namespace platform

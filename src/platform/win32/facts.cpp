@@ -15,14 +15,12 @@ const char* const runtimeSubPaths[] = {"", "bin\\", "jre\\bin\\", "..\\jre\\bin\
 const int runtimeSubPathCount = 4;
 // MAX_PATH UTF-16 units take at most three UTF-8 bytes each.
 const int maxPath = 3 * MAX_PATH;
-// CreateMutexA refuses names of MAX_PATH characters or more.
+// CreateMutexW refuses names of MAX_PATH characters or more.
 const int maxInstanceName = MAX_PATH - 1;
 const int interruptSignal = SIGINT;
 const int terminateSignal = SIGTERM;
-const char* const javaLauncherName = "java.exe";
 const int64_t fileTimeTicksPerSecond = 10000000;
 const char* const javaProgramName = "java.exe";
-const char pathListSeparator = ';';
 const int registryViewCount = 2;
 
 } // namespace platform
