@@ -173,12 +173,7 @@ bool classPathHasFolder(const StringList& options) {
 } // namespace
 
 CacheMechanism cacheMechanismFor(const char* version) {
-    int fields[4];
-    int count = parseVersion(version, fields);
-    if (count < 1)
-        return CacheMechanism::none;
-    // "1.8.0_402" names Java 8; from 9 on the first field is the release.
-    int release = fields[0] == 1 && count >= 2 ? fields[1] : fields[0];
+    int release = featureRelease(version);
     if (release >= 25)
         return CacheMechanism::aotCache;
     if (release >= 13)

@@ -143,10 +143,7 @@ ByteString childPath(const ByteString& folder, const ByteString& name) {
 
 // Cheap enough for every start: the marker and one size query per file.
 bool isComplete(const ByteString& folder, const Payload& payload) {
-    ByteString marker(folder);
-    marker.append("/");
-    marker.append(runtimeMarkerName);
-    if (platform::fileSize(marker.cStr()) < 0)
+    if (platform::fileSize(childPath(folder, ByteString(runtimeMarkerName)).cStr()) < 0)
         return false;
     uint32_t cursor = 0;
     Entry entry;

@@ -14,16 +14,10 @@ namespace tarn {
 
 namespace {
 
-// The feature release: 8 for "1.8.0_402", 17 for "17.0.15"; 0 when unknown.
-int featureRelease(const ByteString& library) {
+// The feature release of the runtime that library belongs to; 0 when unknown.
+int libraryRelease(const ByteString& library) {
     ByteString version;
-    int fields[4];
-    if (!readLibraryVersion(ByteString(library).cStr(), version))
-        return 0;
-    int count = parseVersion(version.cStr(), fields);
-    if (count >= 2 && fields[0] == 1)
-        return fields[1];
-    return count >= 1 ? fields[0] : 0;
+    return readLibraryVersion(library.cStr(), version) ? featureRelease(version.cStr()) : 0;
 }
 
 // One option per blank-separated item of every value of key.
@@ -92,7 +86,7 @@ void addModuleAccessOptions(const LaunchConfig& config, JavaHost& host, const By
         config.findValue(key, noteValue, &any, false, false);
     if (!any)
         return;
-    int release = featureRelease(library);
+    int release = libraryRelease(library);
     if (release >= 9) {
         addEach(config, host, "addopens", "--add-opens=", "=ALL-UNNAMED");
         addEach(config, host, "addexports", "--add-exports=", "=ALL-UNNAMED");

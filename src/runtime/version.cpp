@@ -46,4 +46,13 @@ int compareVersions(const int version[4], int versionCount, const int bound[4], 
     return 0;
 }
 
+int featureRelease(const char* version) {
+    int fields[4];
+    int count = parseVersion(version, fields);
+    if (count < 1)
+        return 0;
+    // From 9 on the first field is the release; before, it followed "1.".
+    return fields[0] == 1 && count >= 2 ? fields[1] : fields[0];
+}
+
 } // namespace tarn
