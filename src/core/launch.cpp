@@ -28,23 +28,18 @@ void applyExports(LaunchConfig& config) {
             platform::putEnv(exports.item(i));
 }
 
-void addOption(JavaHost& host, const char* option) {
-    trace("VM option: %s", option);
-    host.addOption(option);
-}
-
 void addLauncherOptions(LaunchConfig& config, JavaHost& host) {
     StringList options;
     config.collectValues("option", options, false, true);
     for (int32_t i = 0; i < options.count(); ++i)
-        addOption(host, options.item(i));
+        host.addOption(options.item(i));
     // After the configured ones: for a property given twice the VM keeps the last.
     ByteString option = ByteString::concat("-Djava.class.path=", ClassPathBuilder::build(config));
-    addOption(host, option.cStr());
+    host.addOption(option.cStr());
     option = ByteString::concat("-Dtarn.app.path=", config.exePath());
-    addOption(host, option.cStr());
+    host.addOption(option.cStr());
     option = ByteString::concat("-Dapplication.home=", config.appHome());
-    addOption(host, option.cStr());
+    host.addOption(option.cStr());
 }
 
 void traceMainCall(const ByteString& mainClass, const StringList& words, int argc, char** argv,

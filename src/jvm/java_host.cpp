@@ -1,6 +1,7 @@
 // Loading the Java runtime library, creating the VM and tearing both down.
 #include "jvm/java_host.h"
 
+#include "base/trace.h"
 #include "jvm/thread_stack.h"
 #include "platform/platform.h"
 
@@ -58,6 +59,7 @@ JavaHost::~JavaHost() {
 }
 
 void JavaHost::addOption(const char* text) {
+    trace("VM option: %s", text);
     optionList_.add(text);
 }
 
