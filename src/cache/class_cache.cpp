@@ -162,8 +162,7 @@ bool classPathHasFolder(const StringList& options) {
     for (const char* p = classPath; p != nullptr && *p != 0;) {
         const char* end = strchr(p, platform::classPathSeparator);
         int32_t n = end ? int32_t(end - p) : int32_t(strlen(p));
-        platform::FileInfo info;
-        if (n > 0 && platform::fileInfo(ByteString(p, n).cStr(), info) && info.isDirectory)
+        if (n > 0 && platform::isDirectory(ByteString(p, n).cStr()))
             return true;
         p = end ? end + 1 : nullptr;
     }
