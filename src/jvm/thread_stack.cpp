@@ -1,5 +1,6 @@
 #include "jvm/thread_stack.h"
 
+#include <ctype.h>
 #include <string.h>
 
 namespace tarn {
@@ -25,29 +26,17 @@ bool parseSize(const char* text, uint64_t& size) {
         n = n > lastBeforeSaturation ? saturated : n * 10 + uint64_t(*text - '0');
     if (text[0] != 0 && text[1] != 0)
         return false;
-    switch (*text) {
-    case 0:
+    if (*text == 0) {
         size = n;
         return true;
-    case 'k':
-    case 'K':
-        size = scaled(n, 1);
-        return true;
-    case 'm':
-    case 'M':
-        size = scaled(n, 2);
-        return true;
-    case 'g':
-    case 'G':
-        size = scaled(n, 3);
-        return true;
-    case 't':
-    case 'T':
-        size = scaled(n, 4);
-        return true;
-    default:
-        return false;
     }
+    // One suffix letter: kilo, mega, giga or tera.
+    static const char units[] = "kmgt";
+    const char* unit = strchr(units, tolower((unsigned char)*text));
+    if (unit == nullptr)
+        return false;
+    size = scaled(n, int(unit - units) + 1);
+    return true;
 }
 
 } // namespace
