@@ -437,44 +437,6 @@ TEST_F(FakeJvm, ThrowSwitchMakesMainThrowAfterItsArguments) {
                      "\tat app.Main.main(Main.java)\n");
 }
 
-TEST_F(FakeJvm, DetachingHandsAPendingExceptionToTheUncaughtHandler) {
-    ScopedEnv s("FAKEJVM_THROW", "1");
-    start();
-    jclass main_class = env_->FindClass("app/Main");
-    jmethodID main = env_->GetStaticMethodID(main_class, "main", "([Ljava/lang/String;)V");
-    jobjectArray arr = env_->NewObjectArray(0, env_->FindClass("java/lang/String"), nullptr);
-    capture([&] { env_->CallStaticVoidMethod(main_class, main, arr); });
-    Output o = capture([&] { EXPECT_EQ(vm_.vm->DetachCurrentThread(), JNI_OK); });
-    EXPECT_EQ(o.out, (Lines{"FAKEJVM detach", "FAKEJVM uncaught java.lang.RuntimeException"}));
-    EXPECT_EQ(o.err, "Exception in thread \"main\" java.lang.RuntimeException: FAKEJVM_THROW\n"
-                     "\tat app.Main.main(Main.java)\n");
-}
-
-TEST(FakeJvmDefaults, OnlyVersionOneOneReportsTheThreadStackSize) {
-    using DefaultsFn = jint(JNICALL*)(void*);
-    void* lib = load_library(FAKEJVM_PATH);
-    auto defaults = reinterpret_cast<DefaultsFn>(find_symbol(lib, "JNI_GetDefaultJavaVMInitArgs"));
-    ASSERT_NE(defaults, nullptr);
-    struct {
-        jint version;
-        char** properties;
-        jint checkSource, nativeStackSize, javaStackSize;
-    } args{JNI_VERSION_1_1, nullptr, 0, 0, -1};
-    ScopedEnv size("FAKEJVM_STACK_SIZE", "1048576");
-    jint rc = JNI_OK;
-    Output o = capture([&] { rc = defaults(&args); });
-    EXPECT_EQ(rc, JNI_ERR); // 1.1 is refused, as HotSpot does, yet answered
-    EXPECT_EQ(args.version, JNI_VERSION_1_2);
-    EXPECT_EQ(args.javaStackSize, 1048576);
-    EXPECT_EQ(o.out, Lines{"FAKEJVM default args version=0x10001 javaStackSize=1048576"});
-
-    JavaVMInitArgs modern{};
-    modern.version = JNI_VERSION_1_8;
-    o = capture([&] { rc = defaults(&modern); });
-    EXPECT_EQ(rc, JNI_OK);
-    EXPECT_EQ(o.out, Lines{"FAKEJVM default args version=0x10008"});
-}
-
 TEST_F(FakeJvm, StringsKeepTheirUtf16Content) {
     start();
     jstring s = env_->NewStringUTF("a\xc3\xa9\xe2\x82\xac");
@@ -700,32 +662,6 @@ TEST_F(FakeJvmDeathTest, BlockedMainEndsWhenAnotherThreadCallsExit) {
               (Lines{"FAKEJVM create version=0x10002 options=0 ignoreUnrecognized=1",
                      "FAKEJVM main app/Main argc=0", "FAKEJVM blocking", "FAKEJVM attach",
                      "FAKEJVM exit 9"}));
-}
-
-TEST_F(FakeJvmDeathTest, LingeringDestroyEndsWhenAnotherThreadCallsExit) {
-    std::string out = scratch_file("out");
-    auto run = [&] {
-        ScopedEnv linger("FAKEJVM_LINGER", "1");
-        in_child(out, [&](Vm& vm) {
-            JavaVM* jvm = vm.vm;
-            start_thread([jvm, out] {
-                while (read_file(out).find("FAKEJVM destroy waiting\n") == std::string::npos) {
-                    sleep_ms(10);
-                }
-                JNIEnv* env = nullptr;
-                jvm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr);
-                jclass sys = find(env, "java/lang/System");
-                env->CallStaticVoidMethod(sys, exit_method(env, sys), static_cast<jint>(3));
-            });
-            vm.vm->DetachCurrentThread();
-            vm.vm->DestroyJavaVM();
-        });
-    };
-    EXPECT_EXIT(run(), ::testing::ExitedWithCode(3), "");
-    EXPECT_EQ(
-        split_lines(read_file(out)),
-        (Lines{"FAKEJVM create version=0x10002 options=0 ignoreUnrecognized=1", "FAKEJVM detach",
-               "FAKEJVM destroy waiting", "FAKEJVM attach", "FAKEJVM exit 3"}));
 }
 
 TEST_F(FakeJvmDeathTest, JniMisuseIsFatal) {

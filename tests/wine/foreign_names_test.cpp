@@ -24,8 +24,6 @@ bool has(const std::vector<std::string>& list, const std::string& item) {
     return std::find(list.begin(), list.end(), item) != list.end();
 }
 
-} // namespace
-
 Start foreignProgramAndArguments(const Target& target, const fs::path& dir) {
     fs::path home = dir / folder;
     fs::create_directories(home / (greek + emoji));
@@ -89,7 +87,7 @@ Start foreignConfigurationAndLibraries(const Target& target, const fs::path& dir
 }
 
 // The runtime stand-in under a user folder the code page cannot spell, found
-// through JAVA_HOME, the jre key and a registry value.
+// through JAVA_HOME, the jre key and a registry value (when the keys are free).
 std::vector<Start> foreignRuntimeHome(const Target& target, const fs::path& dir) {
     fs::path kit = dir / "Users" / cjk / ".jdks" / (cyrillic + "-21");
     place(target.runtime(), kit / "bin/server/jvm.dll");
@@ -149,24 +147,22 @@ Start foreignRedirection(const Target& target, const fs::path& dir) {
     return s;
 }
 
+} // namespace
+
+std::vector<Start> foreignNames(const Target& target, const fs::path& dir) {
+    std::vector<Start> starts = foreignRuntimeHome(target, dir);
+    starts.push_back(foreignProgramAndArguments(target, dir));
+    starts.push_back(foreignConfigurationAndLibraries(target, dir));
+    starts.push_back(foreignRedirection(target, dir));
+    return starts;
+}
+
 namespace {
 
 using Win64ForeignNames = Win64Test;
 
-TEST_F(Win64ForeignNames, ProgramInAFolderOfAnyScriptWithSuchArguments) {
-    runOne(foreignProgramAndArguments(target, dir.path()));
-}
-
-TEST_F(Win64ForeignNames, ExternalConfigurationAndLibrariesOfAnyScript) {
-    runOne(foreignConfigurationAndLibraries(target, dir.path()));
-}
-
-TEST_F(Win64ForeignNames, RuntimeUnderAUserFolderOfAnyScript) {
-    runAll(foreignRuntimeHome(target, dir.path()));
-}
-
-TEST_F(Win64ForeignNames, RedirectionIntoFilesOfAnyScript) {
-    runOne(foreignRedirection(target, dir.path()));
+TEST_F(Win64ForeignNames, ProgramConfigurationLibrariesRuntimeAndRedirectionOfAnyScript) {
+    runAll(foreignNames(target, dir.path()));
 }
 
 } // namespace

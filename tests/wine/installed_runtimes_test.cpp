@@ -207,9 +207,5 @@ TEST_F(Win64Installed, EveryJavaSoftKeyAndTheUsualFolders) {
     runAll(std::move(starts), 2);
 }
 
-TEST_F(Win64Installed, RegistryViewsAndBitness) {
-    runOne(registryViewsAndBitness(target, dir.path()));
-}
-
 } // namespace
 } // namespace tarn::test

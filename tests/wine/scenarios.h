@@ -33,11 +33,8 @@ Start sharedLogFile(const Target& target, const fs::path& dir);
 // Ctrl+C while main blocks.
 void interruptWhileMainRuns(const Target& target, const fs::path& dir);
 
-// foreign_names_test.cpp: names the ANSI code page cannot spell.
-Start foreignProgramAndArguments(const Target& target, const fs::path& dir);
-Start foreignConfigurationAndLibraries(const Target& target, const fs::path& dir);
-// Through JAVA_HOME, the jre key, and a registry value when the keys are free.
-std::vector<Start> foreignRuntimeHome(const Target& target, const fs::path& dir);
-Start foreignRedirection(const Target& target, const fs::path& dir);
+// foreign_names_test.cpp: names the ANSI code page cannot spell (a program,
+// its arguments, configuration, libraries, runtime and redirection).
+std::vector<Start> foreignNames(const Target& target, const fs::path& dir);
 
 } // namespace tarn::test

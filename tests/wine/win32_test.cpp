@@ -39,12 +39,7 @@ TEST_F(Win32, RedirectedStreamsAndA64BitRuntime) {
 }
 
 TEST_F(Win32, NamesAndArgumentsOfAnyScript) {
-    fs::path d = dir.path();
-    std::vector<Start> starts = foreignRuntimeHome(target, d);
-    starts.push_back(foreignProgramAndArguments(target, d));
-    starts.push_back(foreignConfigurationAndLibraries(target, d));
-    starts.push_back(foreignRedirection(target, d));
-    runAll(std::move(starts), 2);
+    runAll(foreignNames(target, dir.path()), 2);
 }
 
 TEST_F(Win32, InterruptWhileMainRunsEndsWithStatusZero) {
